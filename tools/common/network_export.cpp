@@ -64,6 +64,7 @@ bool ReadNetworkFile(const char* path, FloatNetwork* network, std::string* error
   const NetworkLoadResult result = ReadNetworkImage(path, bytes.data(), bytes.size(), checked.get());
   if (file == nullptr || result.status != 0) {
     *error = file == nullptr ? std::string("cannot open ") + path : result.message;
+    while (!error->empty() && (error->back() == '\n' || error->back() == '\r')) error->pop_back();
     return false;
   }
   auto weights = std::make_unique<NnueFileWeights>();

@@ -19,8 +19,8 @@
 namespace {
 
 // A network briefly trained on made-up material scores, so that its weights have the spread of
-// a trained one rather than of the random start.
-std::unique_ptr<FloatNetwork> TrainedNetwork() {
+// a trained one rather than of the random start. Made once for all the tests.
+std::unique_ptr<FloatNetwork> MakeTrainedNetwork() {
   ToolRng rng(31);
   std::vector<TrainingRecord> records(6000);
   for (TrainingRecord& record : records) EncodeTrainingRecord(RandomTrainingPosition(&rng), &record);
@@ -34,6 +34,11 @@ std::unique_ptr<FloatNetwork> TrainedNetwork() {
   settings.steps = 8 * BatchesPerPass(records.size(), settings.batchSize);
   TrainNetwork(network.get(), &records, {}, settings, [](const PassReport&) {});
   return network;
+}
+
+const FloatNetwork& TrainedNetwork() {
+  static const std::unique_ptr<FloatNetwork> network = MakeTrainedNetwork();
+  return *network;
 }
 
 bool Install(const FloatNetwork& network) {
@@ -75,7 +80,8 @@ TEST(NetworkExport, EngineAgreesWithTheFloatModel) {
     double meanLimit;  // centipawns
     double worstLimit;
   };
-  Case cases[2] = {{"trained", TrainedNetwork(), 4.0, 30.0}, {"fresh", NewFloatNetwork(), 2.0, 12.0}};
+  Case cases[2] = {{"trained", NewFloatNetwork(), 4.0, 30.0}, {"fresh", NewFloatNetwork(), 2.0, 12.0}};
+  *cases[0].network = TrainedNetwork();
   InitialiseNetwork(cases[1].network.get(), 23);
   for (const Case& c : cases) {
     ASSERT_TRUE(Install(*c.network));
@@ -112,8 +118,7 @@ TEST(NetworkExport, EngineAgreesWithTheFloatModel) {
 }
 
 TEST(NetworkExport, ColourFlippedTwinScoresAlikeInTheEngine) {
-  auto network = TrainedNetwork();
-  ASSERT_TRUE(Install(*network));
+  ASSERT_TRUE(Install(TrainedNetwork()));
   ToolRng rng(43);
   int compared = 0;
   for (int i = 0; i < 1000; ++i) {
@@ -128,7 +133,7 @@ TEST(NetworkExport, ColourFlippedTwinScoresAlikeInTheEngine) {
 }
 
 TEST(NetworkExport, WeightFileRoundTrip) {
-  auto network = TrainedNetwork();
+  const FloatNetwork* network = &TrainedNetwork();
   const std::string path = TempPath("tervik_train_roundtrip.nnue");
   ASSERT_TRUE(WriteNetworkFile(path.c_str(), *network));
   auto checked = std::make_unique<NnueNetwork>();

@@ -16,16 +16,16 @@ function(expect pattern)
   endif()
 endfunction()
 
-run(0 ${TRAIN} --make-test-data ${WORK}/data.rec 20000 7)
+run(0 ${TRAIN} --make-test-data ${WORK}/data.rec 10000 7)
 file(SIZE ${WORK}/data.rec size)
-if(NOT size EQUAL 640000)
-  message(FATAL_ERROR "data.rec has ${size} bytes, expected 640000")
+if(NOT size EQUAL 320000)
+  message(FATAL_ERROR "data.rec has ${size} bytes, expected 320000")
 endif()
 
 set(common ${WORK}/data.rec --val-split 0.1 --passes 3 --batch 1024 --threads 3 --seed 5 --lambda 0.5)
 run(0 ${TRAIN} ${common} --out ${WORK}/a.nnue --save-every 2)
-expect("18000 training and 2000 validation records")
-expect("pass 3  step 54/54  train loss [0-9.]+  val loss [0-9.]+  lr [0-9.e-]+  [0-9]+ pos/s")
+expect("9000 training and 1000 validation records")
+expect("pass 3  step 27/27  train loss [0-9.]+  val loss [0-9.]+  lr [0-9.e-]+  [0-9]+ pos/s")
 expect("wrote ")
 run(0 ${TRAIN} ${common} --out ${WORK}/b.nnue)
 run(0 ${CMAKE_COMMAND} -E compare_files ${WORK}/a.nnue ${WORK}/b.nnue)
@@ -36,7 +36,7 @@ endif()
 # Continuing from a file, by positions instead of passes.
 run(0 ${TRAIN} ${WORK}/data.rec --val ${WORK}/data.rec --start ${WORK}/a.nnue --positions 5000
     --batch 1000 --threads 2 --out ${WORK}/c.nnue)
-expect("5 steps \\(0.25 passes\\)")
+expect("5 steps \\(0.50 passes\\)")
 expect("pass 1  step 5/5")
 
 # Refusals: malformed data, a damaged start file, bad options.

@@ -98,8 +98,10 @@ void TrainNetwork(FloatNetwork* network, std::vector<TrainingRecord>* records,
   const u64 perPass = BatchesPerPass(recordCount, settings.batchSize);
   u64 step = 0;
   for (int pass = 1; step < settings.steps; ++pass) {
-    const auto started = std::chrono::steady_clock::now();
+    const auto shuffleStarted = std::chrono::steady_clock::now();
     ShuffleRecords(records, &shuffleRng);
+    const double shuffleSeconds = Seconds(shuffleStarted);
+    const auto started = std::chrono::steady_clock::now();
     double lossSum = 0.0;
     u64 positions = 0;
     float rate = settings.rate;
@@ -138,6 +140,7 @@ void TrainNetwork(FloatNetwork* network, std::vector<TrainingRecord>* records,
     pr.positions = positions;
     pr.trainLoss = positions ? lossSum / static_cast<double>(positions) : 0.0;
     pr.seconds = Seconds(started);
+    pr.shuffleSeconds = shuffleSeconds;
     pr.validationLoss =
         validation.empty() ? -1.0 : MeanLoss(*network, validation, settings.lambda, &pool);
     pr.rate = rate;

@@ -28,7 +28,8 @@ struct PassReport {
   u64 positions;         // positions trained in this pass
   double trainLoss;      // mean (sigmoid(y) - target)^2 over the pass, before each step
   double validationLoss; // after the pass; negative when there is no validation set
-  double seconds;        // wall time of the pass's shuffle and batches
+  double seconds;        // wall time of the pass's batches
+  double shuffleSeconds; // wall time of the shuffle before them
   float rate;            // learning rate of the pass's last step
 };
 

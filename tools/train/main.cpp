@@ -188,8 +188,9 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(report.stepsDone),
                 static_cast<unsigned long long>(settings.steps), report.trainLoss);
     if (report.validationLoss >= 0.0) std::printf("  val loss %.6f", report.validationLoss);
-    std::printf("  lr %.3g  %.0f pos/s  %.1f s\n", report.rate,
-                report.seconds > 0.0 ? report.positions / report.seconds : 0.0, report.seconds);
+    std::printf("  lr %.3g  %.0f pos/s  %.1f s + %.1f s shuffle\n", report.rate,
+                report.seconds > 0.0 ? report.positions / report.seconds : 0.0, report.seconds,
+                report.shuffleSeconds);
     std::fflush(stdout);
     if (saveEvery && report.pass % saveEvery == 0 && report.stepsDone < settings.steps) {
       const std::string path = out + ".pass" + std::to_string(report.pass);

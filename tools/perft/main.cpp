@@ -153,6 +153,7 @@ int RunFen(const char* fen, u32 depth) {
   u64 nodes = Perft(&board, depth);
   double seconds = Seconds(start);
   std::printf("%llu\n", static_cast<unsigned long long>(nodes));
+  std::fflush(stdout);
   std::fprintf(stderr, "depth %u: %llu nodes in %.3f s, %.0f nodes per second\n", depth,
                static_cast<unsigned long long>(nodes), seconds,
                seconds > 0 ? static_cast<double>(nodes) / seconds : 0.0);

@@ -58,6 +58,9 @@ template <bool capturesOnly>
 void AddPieceMoves(Board* board, MoveList* list, u32 c, u32 king) {
   const u8* squares = board->squares;
   u32 o = c ^ 1;
+  // The count stays in a register: stores to the list could otherwise alias the board's bytes.
+  i32 count = list->count;
+  u32* moves = list->moves;
   for (u32 type = TypeOf(WhiteKnight); type <= TypeOf(WhiteQueen); ++type) {
     u32 piece = (type << 1) | c;
     const PieceList& pieces = board->pieceLists[piece];
@@ -68,15 +71,17 @@ void AddPieceMoves(Board* board, MoveList* list, u32 c, u32 king) {
       for (const RayNode* node = rays[from]; node;) {
         u8 target = squares[node->to];
         if (target == Empty) {
-          if (!capturesOnly && !LeavesLine(pin, from, node->to)) AppendMove(list, node->move);
+          if (!capturesOnly && !LeavesLine(pin, from, node->to)) moves[count++] = node->move;
           node = node->nextIfEmpty;
         } else {
-          if (ColourOf(target) == o && !LeavesLine(pin, from, node->to)) AppendMove(list, node->move);
+          if (ColourOf(target) == o && !LeavesLine(pin, from, node->to)) moves[count++] = node->move;
           node = node->nextRay;
         }
       }
     }
   }
+  assert(count <= MoveListCapacity);
+  list->count = count;
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 // walk touches neighbouring memory.
 #include "board/rays.h"
 
-#include <cstdlib>
 #include <mutex>
+
+#include "board/attack_map.h"
 
 RayNode* KnightRays[64];
 RayNode* KingRays[64];
@@ -16,15 +17,14 @@ RayNode** RaysByPiece[12];
 
 namespace {
 
-// Knights 336, kings 420, rooks 896, bishops 560, queens 1456, pawn captures 2 x 98; the builders
-// may also be called on their own, so leave room for more.
+// Knights 336, kings 420, rooks 896, bishops 560, queens 1456, pawn captures 2 x 98, with room
+// for lists built on their own; beyond it nodes come from the heap (and live just as long).
 constexpr int NodePoolSize = 8192;
 RayNode nodePool[NodePoolSize];
 int nodesUsed = 0;
 
 RayNode* NewNode(u32 from, u32 to, i32 tag, u32 distance) {
-  if (nodesUsed == NodePoolSize) std::abort();  // only reachable by building lists in a loop
-  RayNode* node = &nodePool[nodesUsed++];
+  RayNode* node = nodesUsed < NodePoolSize ? &nodePool[nodesUsed++] : new RayNode;
   node->move = from | (to << 6) | (NoPromotion << 12);
   node->to = to;
   node->tag = tag;
@@ -33,9 +33,6 @@ RayNode* NewNode(u32 from, u32 to, i32 tag, u32 distance) {
   node->nextRay = nullptr;
   return node;
 }
-
-constexpr i32 DirectionRank[8] = {1, 1, 0, -1, -1, -1, 0, 1};
-constexpr i32 DirectionFile[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 
 bool OnBoard(i32 file, i32 rank) { return file >= 0 && file < 8 && rank >= 0 && rank < 8; }
 
@@ -49,8 +46,8 @@ RayNode* BuildSliderRays(u32 square, const int (&directions)[4]) {
     i32 file = FileOf(square), rank = RankOf(square);
     RayNode* previous = nullptr;
     for (u32 steps = 1;; ++steps) {
-      file += DirectionFile[direction];
-      rank += DirectionRank[direction];
+      file += KingStepFile[direction];
+      rank += KingStepRank[direction];
       if (!OnBoard(file, rank)) break;
       RayNode* node = NewNode(square, MakeSquare(file, rank), direction, steps);
       if (previous) previous->nextIfEmpty = node;
@@ -107,7 +104,7 @@ void BuildAll() {
                                  KnightTag, KnightTag, KnightTag, KnightTag};
   constexpr i32 kingTags[8] = {0, 1, 2, 3, 4, 5, 6, 7};
   for (u32 s = 0; s < 64; ++s) KnightRays[s] = BuildStepList(s, KnightStepRank, KnightStepFile, knightTags);
-  for (u32 s = 0; s < 64; ++s) KingRays[s] = BuildStepList(s, DirectionRank, DirectionFile, kingTags);
+  for (u32 s = 0; s < 64; ++s) KingRays[s] = BuildStepList(s, KingStepRank, KingStepFile, kingTags);
   for (u32 s = 0; s < 64; ++s) RookRays[s] = BuildRookRays(s);
   for (u32 s = 0; s < 64; ++s) BishopRays[s] = BuildBishopRays(s);
   for (u32 s = 0; s < 64; ++s) {

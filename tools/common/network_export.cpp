@@ -8,7 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "board/board.h"
 #include "eval/network.h"
+#include "eval/nnue.h"
 
 template <typename T>
 static T Quantise(float value, double scale) {
@@ -74,4 +76,33 @@ bool ReadNetworkFile(const char* path, FloatNetwork* network, std::string* error
   }
   DequantiseNetwork(*weights, network);
   return true;
+}
+
+ExportCheck CompareWithEngine(const FloatNetwork& network, const std::vector<TrainingRecord>& records,
+                              int limit) {
+  ExportCheck check{0, 0.0, 0.0};
+  auto weights = std::make_unique<NnueFileWeights>();
+  QuantiseNetwork(network, weights.get());
+  const std::vector<u8> image = BuildWeightFile(*weights);
+  if (ReadNetworkImage("export", image.data(), image.size(), &Network).status != 0) return check;
+  Board board;
+  for (std::size_t i = 0; i < records.size() && check.positions < limit; ++i) {
+    TrainingPosition position;
+    if (!DecodeTrainingRecord(records[i], &position) || !TrainingPositionToBoard(position, &board))
+      continue;
+    Accumulator acc;
+    RefreshAccumulator(&board, &acc);
+    const i32 engine =
+        std::clamp(NnueRawOutput(&acc, SideToMove(&board)), -NnueScoreClamp, NnueScoreClamp);
+    PositionFeatures features;
+    ExtractFeatures(records[i], &features);
+    ForwardState state;
+    const double difference =
+        std::fabs(engine - static_cast<double>(ScoreScale) * NetworkForward(network, features, &state));
+    check.meanDifference += difference;
+    check.worstDifference = std::max(check.worstDifference, difference);
+    ++check.positions;
+  }
+  if (check.positions) check.meanDifference /= check.positions;
+  return check;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/float_network.h"
 #include "eval/weight_file.h"
@@ -23,3 +24,14 @@ bool WriteNetworkFile(const char* path, const FloatNetwork& network);
 // Reads a weight file through the engine's own checks; on failure *error holds the loader's
 // message and *network is unchanged.
 bool ReadNetworkFile(const char* path, FloatNetwork* network, std::string* error);
+
+// The engine's evaluation of the exported network against the float model on up to `limit`
+// records (those the board refuses are skipped): installs the quantised weights as the engine's
+// process-wide network and compares its output (no recognisers) with 400 x y.
+struct ExportCheck {
+  int positions;
+  double meanDifference;   // centipawns
+  double worstDifference;
+};
+ExportCheck CompareWithEngine(const FloatNetwork& network, const std::vector<TrainingRecord>& records,
+                              int limit);

@@ -28,7 +28,8 @@ static const char Usage[] =
     "  --seed N          seed of the initial weights, validation split and shuffles (default 1)\n"
     "  --start FILE      start from this weight file instead of random weights\n"
     "  --val-split X     hold out this fraction of the data for validation (default 0)\n"
-    "  --val FILE        validation records from this file (may be repeated)\n"
+    "  --val FILE        validation records from this file (may be repeated); records of\n"
+    "                    games kept apart are a truer check than a split of the same games\n"
     "  --save-every N    also write OUT.passN after every N passes\n"
     "  The same seed and thread count give the same weight file.\n"
     "usage: tervik-train --make-test-data FILE N [SEED]\n"
@@ -202,5 +203,9 @@ int main(int argc, char** argv) {
   });
   if (!WriteNetworkFile(out.c_str(), *network)) return Fail("cannot write " + out);
   std::printf("wrote %s\n", out.c_str());
+  // Positions the float model never trained on when there are any.
+  const ExportCheck check = CompareWithEngine(*network, validation.empty() ? records : validation, 10000);
+  std::printf("engine check: %d positions, mean |engine - float| %.2f cp, worst %.1f cp\n",
+              check.positions, check.meanDifference, check.worstDifference);
   return written ? 0 : 1;
 }

@@ -2,8 +2,16 @@
 #include "common/synthetic_positions.h"
 
 #include <cmath>
-#include <cstring>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "board/board.h"
+#include "board/fen.h"
+#include "board/make_move.h"
+#include "board/move_list.h"
+#include "board/movegen.h"
 
 static bool Adjacent(u32 a, u32 b) {
   const int df = std::abs(static_cast<int>(FileOf(a)) - static_cast<int>(FileOf(b)));
@@ -18,6 +26,16 @@ static u32 FreeSquare(const TrainingPosition& position, ToolRng* rng, bool pawn)
     if (pawn && (RankOf(square) == 0 || RankOf(square) == 7)) continue;
     return square;
   }
+}
+
+// A noisy material score and a result drawn to match it.
+static void ScoreByMaterial(TrainingPosition* position, i32 balance, ToolRng* rng) {
+  const double score = balance + 100.0 * rng->Normal();
+  position->score = static_cast<i16>(std::lround(score < -3000 ? -3000 : score > 3000 ? 3000 : score));
+  const double white = 1.0 / (1.0 + std::exp(-position->score / 400.0));
+  const double draw = 0.3 * (1.0 - std::fabs(2.0 * white - 1.0));
+  const double u = rng->Uniform();
+  position->result = u < white - draw / 2 ? WhiteWin : u < white + draw / 2 ? Draw : BlackWin;
 }
 
 TrainingPosition RandomTrainingPosition(ToolRng* rng) {
@@ -49,11 +67,26 @@ TrainingPosition RandomTrainingPosition(ToolRng* rng) {
       }
     }
   }
-  const double score = balance + 100.0 * rng->Normal();
-  position.score = static_cast<i16>(std::lround(score < -3000 ? -3000 : score > 3000 ? 3000 : score));
-  const double white = 1.0 / (1.0 + std::exp(-position.score / 400.0));
-  const double draw = 0.3 * (1.0 - std::fabs(2.0 * white - 1.0));
-  const double u = rng->Uniform();
-  position.result = u < white - draw / 2 ? WhiteWin : u < white + draw / 2 ? Draw : BlackWin;
+  ScoreByMaterial(&position, balance, rng);
   return position;
+}
+
+void RandomGamePositions(ToolRng* rng, std::size_t count, std::vector<TrainingPosition>* positions) {
+  auto list = std::make_unique<MoveList>();
+  while (positions->size() < count) {
+    Board board;
+    SetFen(&board, StartFen);
+    for (int ply = 0; ply < 160 && positions->size() < count; ++ply) {
+      list->count = 0;
+      GenerateLegalMoves(&board, list.get());
+      if (list->count == 0 || board.halfMoveClock >= 100) break;
+      if (ply >= 4) {
+        TrainingPosition position = TrainingPositionFromBoard(&board);
+        ScoreByMaterial(&position, board.material[White] - board.material[Black], rng);
+        positions->push_back(position);
+      }
+      const u32 move = list->moves[rng->Below(static_cast<u64>(list->count))];
+      MakeMove(&board, board.squares[MoveFrom(move)], move);
+    }
+  }
 }

@@ -33,7 +33,8 @@ static const char Usage[] =
     "  --save-every N    also write OUT.passN after every N passes\n"
     "  The same seed and thread count give the same weight file.\n"
     "usage: tervik-train --make-test-data FILE N [SEED]\n"
-    "  Writes N made-up records (random material, material scores) for tests and timing.\n";
+    "  Writes N made-up records for tests and timing: the positions of random legal games,\n"
+    "  scored by material.\n";
 
 static bool ParseU64(const char* text, u64 low, u64 high, u64* value) {
   if (text == nullptr || *text == '\0' || *text == '-') return false;
@@ -72,9 +73,11 @@ static int MakeTestData(int argc, char** argv) {
       (argc == 5 && !ParseU64(argv[4], 0, ~u64{0}, &seed)))
     return BadUsage("--make-test-data needs FILE, a count and an optional seed");
   ToolRng rng(seed);
+  std::vector<TrainingPosition> positions;
+  RandomGamePositions(&rng, count, &positions);
   std::vector<TrainingRecord> records(count);
-  for (TrainingRecord& record : records) {
-    if (!EncodeTrainingRecord(RandomTrainingPosition(&rng), &record))
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!EncodeTrainingRecord(positions[i], &records[i]))
       return Fail("could not encode a made-up position");
   }
   if (!WriteRecordFile(argv[2], records)) return Fail(std::string("cannot write ") + argv[2]);

@@ -13,7 +13,7 @@ struct BookEntry {
 static_assert(sizeof(BookEntry) == 16);
 
 struct Book {
-  BookEntry* table;  // owned; null before the first successful load
+  BookEntry* table;  // owned (new[]); null before the first successful load
   Board* board;      // the engine's current board
   u32 capacity;      // 0 = empty book
   u32 used;

@@ -260,7 +260,7 @@ TEST_F(WorkerTest, ReportsMateAndStalemateAfterItsOwnMove) {
     i32 result;
   } cases[] = {
       {"rnbqkbnr/pppp1ppp/8/4p3/6P1/5P2/PPPPP2P/RNBQKBNR b KQkq - 0 2", "d8h4", ResultBlackWins},
-      {"k7/8/1K6/8/8/8/8/7Q w - - 0 1", "h1h8", ResultWhiteWins},
+      {"k7/8/1K6/8/8/8/8/6Q1 w - - 0 1", "g1g8", ResultWhiteWins},
       {"k7/8/8/1Q6/8/8/8/7K w - - 0 1", "b5b6", ResultStalemate},
       {"k7/8/8/1Q6/8/8/8/7K w - - 0 1", "b5b4", 0},
   };

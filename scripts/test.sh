@@ -12,10 +12,11 @@ for flavour in release sanitize; do
   ctest --test-dir "build/$flavour" --output-on-failure -j "$jobs" --timeout 900
 done
 
-# Tests whose suites create an Engine (and with it the worker thread).
-thread_tests='^(WorkerTest|TimeControllerTest|ApplyMoves)\.'
+# Tests that run two threads: the suites that create an Engine (and with it the worker
+# thread), and the board tables built while another thread plays.
+thread_tests='^(WorkerTest|TimeControllerTest|ApplyMoves|BoardThreads)\.'
 rm -rf build/tsan
 bash scripts/build.sh tsan
-echo "== tests: tsan (worker thread)"
+echo "== tests: tsan (two threads)"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 900 -R "$thread_tests"

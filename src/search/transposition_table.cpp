@@ -6,6 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "search/engine.h"
+#include "search/pv_line.h"
+#include "search/search_frame.h"
+
 TranspositionTable TT;
 void* (*TTAllocate)(std::size_t alignment, std::size_t bytes) = std::aligned_alloc;
 
@@ -134,4 +140,79 @@ void TranspositionTable::store(u64 key, u32 bound, u32 move, i32 score, i32 dept
   slot->score = static_cast<i16>(stored);
   slot->boundAge = static_cast<u8>(bound | (age << 3));
   slot->depth = static_cast<i8>(depth);
+}
+
+bool ProbeTranspositionTable(SearchFrame* frame, i32 depth64, i32* alpha, i32* beta, i32* score) {
+  TTProbe probe = TT.probe(frame->board, depth64, frame->ply, *alpha, *beta);
+  frame->ttMoves[0] = probe.moves[0];
+  frame->ttMoves[1] = probe.moves[1];
+  frame->hit = probe.hit;
+  if (probe.hit) {
+    ++frame->stats.ttHits;
+  } else {
+    ++frame->stats.ttMisses;
+  }
+  if (probe.cutoff) {
+    *score = probe.score;
+    return true;
+  }
+  *alpha = probe.alpha;
+  *beta = probe.beta;
+  return false;
+}
+
+namespace {
+
+// The move the table offers for the position: slot 0's unless slot 1 holds a deeper one for
+// the same key; slot 1's alone only from a search of depth 0 or more. 0 when there is none.
+u32 TableMoveFor(const TTBucket* bucket, u64 key) {
+  const TTEntry& first = bucket->slots[0];
+  const TTEntry& second = bucket->slots[1];
+  bool secondUsable = second.key == key && second.move != 0;
+  if (first.key == key && first.move != 0) {
+    return TTMoveWord(secondUsable && second.depth > first.depth ? second.move : first.move);
+  }
+  return secondUsable && second.depth >= 0 ? TTMoveWord(second.move) : 0;
+}
+
+inline void PlayMove(Board* board, u32 move) {
+  MakeMove(board, board->squares[MoveFrom(move)], move);
+}
+
+}  // namespace
+
+i32 CompletePvLine(Board* board, PVLine* line) {
+  if (line->length < 0 || line->length > PVMaxLength) return 0;
+  Board saved = *board;
+  u64 keys[PVMaxLength];
+  i32 visited = 0;
+  i32 appended = 0;
+  bool playable = true;
+  for (i32 i = 0; i < line->length && playable; ++i) {
+    playable = IsLegalMove(board, line->moves[i]);
+    if (!playable) break;
+    keys[visited++] = board->key;
+    PlayMove(board, line->moves[i]);
+  }
+  while (playable && visited < PVMaxLength && line->length < PVMaxLength) {
+    const TTBucket* bucket = TT.bucketOf(board->key);
+    if (!bucket) break;
+    u32 move = TableMoveFor(bucket, board->key);
+    // A key collision may offer a move of another position.
+    if (move == 0 || !IsLegalMove(board, move)) break;
+    keys[visited++] = board->key;
+    PlayMove(board, move);
+    line->moves[line->length++] = move;
+    line->flag = 0;
+    if (++appended < 2) continue;
+    bool cycle = false;
+    for (i32 i = 0; i < visited && !cycle; ++i) cycle = keys[i] == board->key;
+    if (cycle) break;
+  }
+  *board = saved;
+  return appended;
+}
+
+i32 CompletePvFromHash(Engine* engine) {
+  return CompletePvLine(engine->board, &engine->frames[0].line);
 }

@@ -77,6 +77,22 @@ extern void* (*TTAllocate)(std::size_t alignment, std::size_t bytes);
 // reading only the low 12 bits; never below the minimum (Hash 0, multiples of 4096, negative).
 unsigned HashMegabytesToLog2Count(i64 hashMegabytes);
 
+struct Engine;
+struct PVLine;
+struct SearchFrame;
+
+// The probe of a search node on the frame's board at the frame's ply: sets the frame's table
+// moves and hit bucket and counts a hit or a miss. True on a cut-off, with the score;
+// otherwise the window may have been narrowed.
+bool ProbeTranspositionTable(SearchFrame* frame, i32 depth64, i32* alpha, i32* beta, i32* score);
+
+// Lengthens a principal variation of the board's position by following the table's moves, at
+// most to 60 moves, stopping at a missing move, an illegal one (a key collision) or a cycle.
+// The board is the same afterwards. Returns the number of moves added.
+i32 CompletePvLine(Board* board, PVLine* line);
+// The same for the root line of the engine (frame 0), after an iteration.
+i32 CompletePvFromHash(Engine* engine);
+
 // The move word of a stored 16-bit move (the upper half of a move word is always 0).
 constexpr u32 TTMoveWord(u16 stored) { return stored; }
 

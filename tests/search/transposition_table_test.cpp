@@ -5,7 +5,11 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
+
+#include "board/fen.h"
+#include "search/search_frame.h"
 
 namespace {
 
@@ -237,6 +241,34 @@ TEST_F(TranspositionTableTest, DepthIsKeptInWholePliesAndSaturates) {
   // Scores far outside the mate band saturate instead of changing sign.
   TT.store(KeyA, TTExact, 0, 40000, 64, 0);
   EXPECT_EQ(Slot(KeyA, 0).score, INT16_MAX);
+}
+
+TEST_F(TranspositionTableTest, FrameProbeSetsMovesHitAndCounters) {
+  auto frame = std::make_unique<SearchFrame>();
+  Board board;
+  ASSERT_TRUE(SetFen(&board, StartFen));
+  frame->board = &board;
+  frame->ply = 4;
+  frame->ttMoves[0] = frame->ttMoves[1] = 77;
+  i32 alpha = -50, beta = 50, score = 0;
+  EXPECT_FALSE(ProbeTranspositionTable(frame.get(), 128, &alpha, &beta, &score));
+  EXPECT_EQ(frame->stats.ttMisses, 1u);
+  EXPECT_EQ(frame->hit, nullptr);
+  EXPECT_EQ(frame->ttMoves[0], 0u);
+  EXPECT_EQ(frame->ttMoves[1], 0u);
+
+  TT.store(&board, TTUpper, MoveE2E4, 20, 128, 4);
+  EXPECT_FALSE(ProbeTranspositionTable(frame.get(), 128, &alpha, &beta, &score));
+  EXPECT_EQ(frame->stats.ttHits, 1u);
+  EXPECT_EQ(frame->hit, TT.bucketOf(board.key));
+  EXPECT_EQ(frame->ttMoves[0], MoveE2E4);
+  EXPECT_EQ(alpha, -50);
+  EXPECT_EQ(beta, 21);
+
+  TT.store(&board, TTExact, MoveE2E4, 29990, 256, 2);  // a mate found two plies nearer the root
+  EXPECT_TRUE(ProbeTranspositionTable(frame.get(), 128, &alpha, &beta, &score));
+  EXPECT_EQ(score, 29988);
+  EXPECT_EQ(frame->stats.ttHits, 2u);
 }
 
 }  // namespace

@@ -7,11 +7,6 @@
 
 #include "network_fixture.h"
 
-static void PutU16(std::vector<u8>* image, std::size_t offset, u16 v) {
-  (*image)[offset] = static_cast<u8>(v);
-  (*image)[offset + 1] = static_cast<u8>(v >> 8);
-}
-
 static std::unique_ptr<NnueNetwork> FreshNetwork() {
   auto network = std::make_unique<NnueNetwork>();
   std::memset(network.get(), 0, sizeof *network);

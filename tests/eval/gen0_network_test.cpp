@@ -32,7 +32,7 @@ TEST_F(Gen0Network, ScoresTheIntendedBalance) {
       {"1. e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", -10},
       // Nf3: from the rim (-1) to the second ring (+2).
       {"1. Nf3", "rnbqkbnr/pppppppp/8/8/8/5N2/PPPPPPPP/RNBQKB1R b KQkq - 1 1", -15},
-      {"queen against king", "8/8/8/4k3/8/8/8/Q3K3 w - - 0 1", 1000},
+      {"queen against king", "8/8/8/4k3/8/8/8/1Q2K3 w - - 0 1", 1000},
       {"rook on the seventh", "4k3/R7/8/8/8/8/8/4K3 b - - 0 1", -500 - 10},
       {"pawns on the seventh", "8/PPPPPPPP/8/8/8/8/8/k3K3 w - - 0 1", 800 + 8 * 25},
       {"nine queens, all minors and rooks", "k7/8/8/8/8/8/QQQQQQQQ/QRRBBNNK b - - 0 1",

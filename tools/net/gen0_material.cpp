@@ -89,11 +89,13 @@ static void WritePair(NnueFileWeights* w, int unit, i32 c, u32 kind, const i32 r
     w->feature[FileFeatureRow(true, KingKind, s)][b] = ownKing;
     w->feature[FileFeatureRow(false, KingKind, s)][a] = oppKing;
     w->feature[FileFeatureRow(false, KingKind, s)][b] = oppKing;
-    const i16 m = static_cast<i16>(rowWeight[s]);
-    w->feature[FileFeatureRow(true, kind, s)][a] = m;
-    w->feature[FileFeatureRow(true, kind, s)][b] = static_cast<i16>(-m);
-    w->feature[FileFeatureRow(false, kind, s)][a] = static_cast<i16>(-m);
-    w->feature[FileFeatureRow(false, kind, s)][b] = m;
+    // The file counts an opponent's square from the perspective's own side too; its table
+    // entry is the one from the opponent's side, the square mirrored.
+    const i16 own = static_cast<i16>(rowWeight[s]), opponent = static_cast<i16>(rowWeight[s ^ 56]);
+    w->feature[FileFeatureRow(true, kind, s)][a] = own;
+    w->feature[FileFeatureRow(true, kind, s)][b] = static_cast<i16>(-own);
+    w->feature[FileFeatureRow(false, kind, s)][a] = static_cast<i16>(-opponent);
+    w->feature[FileFeatureRow(false, kind, s)][b] = opponent;
   }
   w->output[0][a] = PairOutputWeight;
   w->output[0][b] = -PairOutputWeight;

@@ -66,6 +66,7 @@ std::vector<u8> BuildWeightFile(const NnueFileWeights& weights, const NnueFileHe
 bool WriteFileBytes(const char* path, const std::vector<u8>& bytes) {
   std::FILE* file = std::fopen(path, "wb");
   if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool written =
+      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
 }

@@ -28,8 +28,7 @@ TEST(LoadNetwork, FailureTable) {
     std::vector<u8> image;
     const char* message;  // %s stands for the path
   };
-  std::vector<u8> short1 = good;
-  short1.pop_back();
+  const std::vector<u8> short1(good.begin(), good.end() - 1);
   std::vector<u8> flippedWeight = good;
   flippedWeight[NnueHeaderSize + 12345] ^= 0x10;
   std::vector<u8> flippedOutput = good;

@@ -13,8 +13,8 @@ for flavour in release sanitize; do
 done
 
 # Tests that run two threads: the suites that create an Engine (and with it the worker
-# thread), and the board tables built while another thread plays.
-thread_tests='^(WorkerTest|TimeControllerTest|ApplyMoves|BoardThreads)\.'
+# thread), the board tables built while another thread plays, and the trainer's threads.
+thread_tests='^(WorkerTest|TimeControllerTest|ApplyMoves|BoardThreads)\.|^Trainer\.(SameSeed|ThreadedStep)'
 rm -rf build/tsan
 bash scripts/build.sh tsan
 echo "== tests: tsan (two threads)"

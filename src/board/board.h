@@ -2,6 +2,8 @@
 // (squares, bitboards, piece lists, attack map, material, keys) and copied whole to save it.
 #pragma once
 
+#include <type_traits>
+
 #include "board/types.h"
 
 struct Board;
@@ -41,9 +43,13 @@ struct Board {
   u16 halfMoveClock;
   u8 phase;
 
-  // Prepares a fresh record (empty piece lists, attack map pointing here); SetFen loads it.
+  // Prepares a fresh record (empty piece lists, attack map pointing here) and makes sure the
+  // process-wide tables exist; SetFen loads a position into it.
   Board();
 };
+
+// Positions are saved and restored by copying the whole record.
+static_assert(std::is_trivially_copyable_v<Board>);
 
 enum GamePhase : u8 { Opening = 0, Middlegame = 1, EarlyEndgame = 2, Endgame = 3 };
 
@@ -56,3 +62,7 @@ inline u32 KingSquare(const Board* board, u32 colour) {
 }
 // Sets the phase byte from the number of pieces other than pawns, kings included.
 void UpdatePhase(Board* board);
+
+// Builds every process-wide board table once (Zobrist keys, square tables, ray lists); safe to
+// call from any thread and any number of times. Board::Board calls it.
+void InitBoardTables();

@@ -35,8 +35,7 @@ struct TbLayout {
   u8 outerCounted[2];  // per outer man: the slots whose men below it reduce its place
   u32 outerPlaces[2];
   u64 outerMultiplier;
-  // En passant: the slots of the side to move's pawns, the other side's pawns and the man
-  // that is neither the capturing nor the captured pawn (-1 when none).
+  // En passant: the slots of the side to move's pawns and of the other side's pawns.
   u8 movingPawnCount;
   i8 movingPawns[2];
   u8 otherPawnCount;
@@ -201,8 +200,11 @@ static bool TbEnPassantPart(const u32* sq, u32 ep, u64* part) {
   if (TbRank(ep) != (white ? 5u : 2u)) return false;
   u32 captured = white ? ep - 8 : ep + 8;
   u32 start = white ? ep + 8 : ep - 8;
+  // The pawn has just passed both squares: nothing stands on them.
   for (int i = 0; i < TbManSlots; ++i) {
-    if (sq[i] == ep || sq[i] == start) return false;
+    bool used = i < TbInnerSlot + L.innerCount ||
+                (i >= TbOuterSlot && i < TbOuterSlot + L.outerCount);
+    if (used && (sq[i] == ep || sq[i] == start)) return false;
   }
   // The capturing pawn: the lowest of the side to move's pawns that stands beside the target.
   int cap = -1;

@@ -1,5 +1,6 @@
 // The 220 tablebase index functions, two per table row (white to move, black to move), all
-// generated from one construction driven by the row's material.
+// generated from one construction driven by the row's material. They read the tables of
+// index_tables.h, so BuildTbIndexTables must have run first (InitTablebases does it).
 #pragma once
 
 #include "tablebase/descriptors.h"

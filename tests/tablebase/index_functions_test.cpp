@@ -92,7 +92,9 @@ TEST_F(TbIndexFunctionTest, RangesCoverCounts) {
   const Case cases[] = {{"krk", 0, 27036},       {"kpk", 0, 81664},
                         {"kpkp", 0, 3863492},     {"kbnkr", 0, 93037260},
                         {"kppkr", 1, 119211552},  {"knpkb", 1, 306720000}};
-  for (const Case& c : cases) EXPECT_EQ(TbIndexRange(TbRowOfName(c.name), c.side), c.range) << c.name;
+  for (const Case& c : cases) {
+    EXPECT_EQ(TbIndexRange(TbRowOfName(c.name), c.side), c.range) << c.name;
+  }
   for (int row = 1; row < TbRowCount; ++row) {
     for (int side = 0; side < 2; ++side) {
       u64 range = TbIndexRange(row, side);

@@ -7,7 +7,9 @@
 namespace {
 
 // Table square from a name such as "c5".
-u32 T(const char* name) { return 8 * static_cast<u32>(name[1] - '1') + static_cast<u32>(name[0] - 'a'); }
+u32 T(const char* name) {
+  return 8 * static_cast<u32>(name[1] - '1') + static_cast<u32>(name[0] - 'a');
+}
 
 class TbIndexTablesTest : public ::testing::Test {
  protected:

@@ -52,7 +52,9 @@ bool TbAttacks(const TbMaterial& m, const TbPlacement& p, int colour, u32 square
   for (int i = 0; i < m.count; ++i) occupied |= 1ull << p.man[i];
   int tf = FileOfSq(square);
   int tr = RankOfSq(square);
-  auto near = [&](u32 s) { return std::abs(FileOfSq(s) - tf) <= 1 && std::abs(RankOfSq(s) - tr) <= 1; };
+  auto near = [&](u32 s) {
+    return std::abs(FileOfSq(s) - tf) <= 1 && std::abs(RankOfSq(s) - tr) <= 1;
+  };
   if (p.king[colour] != square && near(p.king[colour])) return true;
   for (int i = 0; i < m.count; ++i) {
     if (m.colour[i] != colour || p.man[i] == square) continue;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -31,6 +32,10 @@ struct RowSide {
   int row;
   int side;
 };
+
+void PrintTo(const RowSide& rs, std::ostream* os) {
+  *os << TablebaseDescriptorTable[rs.row].name << (rs.side == 0 ? " wtm" : " btm");
+}
 
 std::string RowSideName(const ::testing::TestParamInfo<RowSide>& info) {
   return std::string(TablebaseDescriptorTable[info.param.row].name) +

@@ -9,6 +9,10 @@
 //   k - 126  the side to move is mated in k moves (k >= 1)
 //   127 - m  the side to move mates in m moves (m >= 1)
 // Mated positions score exactly; wins score one ply short of the true distance.
+//
+// The solver and TbExpectedClassValue look positions up the way the probe does, through the
+// material tree, and enter every row in it first (TbEnterAllRowsInTree), as registering every
+// table would. Not safe to call from two threads at once.
 #pragma once
 
 #include <string>

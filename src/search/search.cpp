@@ -20,8 +20,13 @@ const i32 StaticPruneMargin[8] = {150, 175, 200, 300, 600, 900, 1500, 2000};
 TablebaseProbeFunction TablebaseProbe = nullptr;
 
 // The registry's defaults, so that a search started without LoadSearchParams behaves too.
-SearchParams ActiveParams = {64,  64,  64,  64,  128, 22,  32,   64,   192, 128, 64, 96,
-                             64,  2,   999, 999, 999, 999, 999, 0,    192, true, true, false};
+SearchParams ActiveParams = {
+    .extCheck = 64, .extSingle = 64, .extThreat = 64, .extPawnOn7th = 64, .extPawnEndgame = 128,
+    .extRetake = 22, .extPv = 32, .extPerPly = 64, .staticPruneDepth = 192, .nullRedDepth = 128,
+    .evalMaterial = 64, .msPrune = 96, .pruneMargin = 64, .msPruneFirst = 2, .ksNullReduce = 999,
+    .ksThreatExt = 999, .ksPruneMove = 999, .ksQsMargin = 999, .ksQsBreak = 999,
+    .ksWorstWeight = 0, .egtbDepth = 192, .qsPrune1 = true, .qsPrune2 = true,
+    .materialOnly = false};
 
 static i32 Held(i32 value, i32 minimum, i32 maximum) {
   return value < minimum ? minimum : value > maximum ? maximum : value;
@@ -304,7 +309,6 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   // 15.-17. Moves, the single-reply extension and the cap.
   if (!generated) GenerateLegalMoves(board, moves);
   i32 result = alpha;
-  bool cutoff = false;
   if (moves->count == 0) {
     frame->extension = std::min(p.extPerPly, extension);
   } else {
@@ -390,7 +394,6 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
           frame->nodeType = 2;
           UpdateOrderingAfterCutoff(frame, move, mover, captured, depth64);
           result = v;
-          cutoff = true;
           break;
         }
         frame->nodeType = 3;
@@ -408,7 +411,6 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     frame->line.flag = 1;
     result = inCheck ? ply - MateScore : 0;
   }
-  (void)cutoff;
   frame->stats.nodeTypes[frame->nodeType - 1] += 1;
   TT.store(board, static_cast<u32>(frame->nodeType),
            frame->line.length ? frame->line.moves[0] : EmptyMove, result, depth64, ply);

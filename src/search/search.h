@@ -7,6 +7,7 @@
 #include "eval/nnue.h"
 #include "search/game_history.h"
 #include "search/search_frame.h"
+#include "search/transposition_table.h"
 
 // Scores: centipawns from the side to move's view; being mated at ply p scores p - MateScore.
 constexpr i32 MateScore = 30000;
@@ -70,6 +71,8 @@ inline void MakeFrameMove(SearchFrame* frame, u32 move, u8 movingPiece, u8 captu
   frame->capturedPiece = capturedPiece;
   entry->move = move;
   MakeMove(board, movingPiece, move);
+  // The child probes this bucket first thing: fetch it while the accumulator is updated.
+  if (TT.table) __builtin_prefetch(&TT.table[board->key & TT.mask]);
   entry->key = board->key;
   history->count += 1;
   frame->stats.nodes += 1;

@@ -107,6 +107,40 @@ TEST_F(SearchTest, ExtensionNeverExceedsPerPlyCap) {
   EXPECT_EQ(engine->frames[1].extension, 100);
 }
 
+TEST_F(SearchTest, NullMoveOnlyWhereAllowed) {
+  struct Case {
+    const char* fen;
+    const char* rootMove;
+    i32 depth;
+    bool nullMove;  // tried by the side to move at the first ply
+  };
+  const Case cases[] = {
+      {"r4rk1/2q2ppp/p4n2/1p1b2B1/1b1N4/3B3P/PP3PP1/R2QR1K1 w - - 0 20", "h3h4", 4, true},
+      {"r4rk1/2q2ppp/p4n2/1p1b2B1/1b1N4/3B3P/PP3PP1/R2QR1K1 w - - 0 20", "h3h4", 1, false},
+      // In check.
+      {"r4rk1/2q2ppp/p4n2/1p1b2B1/1b1N4/3B3P/PP3PP1/R2QR1K1 w - - 0 20", "d3h7", 4, false},
+      // King and knight: nine legal moves are too few.
+      {"8/8/8/8/8/2n5/1k6/4K2Q w - - 0 1", "h1h2", 4, false},
+      // King and rook with room: enough moves and king moves.
+      {"4k3/8/8/8/3r4/8/8/4K2Q w - - 0 1", "h1h2", 4, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.fen) + " " + c.rootMove);
+    SetPosition(c.fen);
+    for (SearchFrame& frame : engine->frames) frame.stats = SearchStats{};
+    SearchAfter(c.rootMove, c.depth);
+    EXPECT_EQ(engine->frames[2].stats.afterNullNodes > 0, c.nullMove);
+  }
+}
+
+TEST_F(SearchTest, NullMoveRevealingMateSetsThreatFlag) {
+  // After h3 Black faces Rc8 mate: a free move for White mates.
+  SetPosition("6k1/5ppp/8/8/8/8/r3nPPP/2R4K w - - 0 1");
+  SearchAfter("h2h3", 4, -50, 50);
+  EXPECT_EQ(engine->frames[1].flags & 1, 1u);
+  EXPECT_GE(engine->frames[1].extension, ext_threat / 2);
+}
+
 TEST_F(SearchTest, SameSearchTwiceGivesSameNodesAndLine) {
   for (bool network : {false, true}) {
     SCOPED_TRACE(network ? "network" : "material");

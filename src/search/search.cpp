@@ -68,6 +68,7 @@ inline bool IsRepetition(const SearchFrame* frame) {
   const GameHistory* history = frame->history;
   const Board* board = frame->board;
   i32 reach = std::min<i32>(board->halfMoveClock, static_cast<i32>(history->count) - 1);
+  if (reach < 2) return false;
   const HistoryEntry* top = &history->entries[history->count - 1];
   for (i32 k = 2; k <= reach; k += 2) {
     if ((top - k)->key == board->key) return true;

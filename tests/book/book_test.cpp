@@ -126,9 +126,11 @@ TEST_F(BookTest, CandidatesFromEitherBookSortedWithTiesInGenerationOrder) {
   // Generation order: a tie between the 3rd and the 12th legal move, a heavier 17th move,
   // and a move known only to the learn book.
   auto keyOf = [&](i32 index) {
-    Board copy = board;
-    MakeMove(&copy, copy.squares[MoveFrom(legal.moves[index])], legal.moves[index]);
-    return copy.key;
+    Board saved = board;
+    MakeMove(&board, board.squares[MoveFrom(legal.moves[index])], legal.moves[index]);
+    u64 key = board.key;
+    board = saved;
+    return key;
   };
   main.put(keyOf(11), 5, 5);
   main.put(keyOf(2), 5, 5);

@@ -8,12 +8,10 @@
 #include "board/zobrist.h"
 #include "book/book.h"
 #include "config/params.h"
+#include "eval/network.h"
 #include "protocol/table_settings.h"
 #include "protocol/uci.h"
 #include "search/engine.h"
-#if __has_include("eval/network.h")
-#include "eval/network.h"
-#endif
 
 // The front end lives until the process ends (and stays reachable for leak checkers).
 static Protocol* FrontEnd = nullptr;
@@ -26,12 +24,7 @@ int main(int argc, char** argv) {
   InitParams();
   InitZobristKeys();
   BuildRayLists();
-#if __has_include("eval/network.h")
   LoadNetwork(nnue_path);
-#else
-  // TEMPORARY: the network loader is not on main yet.
-  if (nnue_path[0] == '\0') return 10;
-#endif
 
   // -xboard and -profile are not built yet: every command line starts UCI.
   (void)argc;

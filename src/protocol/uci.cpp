@@ -1,0 +1,382 @@
+// The UCI command interpreter and the UCI report lines.
+#include "protocol/uci.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "board/fen.h"
+#include "board/notation.h"
+#include "config/params.h"
+#include "protocol/apply_moves.h"
+#include "protocol/command_loop.h"
+#include "protocol/pv_viewer.h"
+#include "protocol/table_settings.h"
+#include "search/engine.h"
+#include "search/history_table.h"
+
+const char UciDebugMoves[] =
+    "startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 "
+    "e8g8 h2h3 c6a5 b3c2 c7c5 d2d4 d8c7 b1d2 c5d4 c3d4 a5c6 d2b3 a6a5 c1e3 a5a4 b3d2 c6b4 c2b1 "
+    "c8b7 a2a3 b4c6 d4d5 c6a5 b1d3 b7a6 a1c1 c7b7 d1e2 a5c4 d2c4 b5c4 d3c4 f6e4 c4a6 a8a6 c1c7 "
+    "b7c7 e2a6 c7c2 a6b7 e7d8 e1c1 c2e2 b7b4 f7f5 c1e1 e2a6 e1c1 a6e2";
+
+// Written only by the worker, which reports the current moves.
+static i64 LastCurrMoveTime = 0;
+
+std::string TokenAfter(const std::string& key, const std::string& text) {
+  std::size_t at = text.find(key);
+  if (at == std::string::npos) return "";
+  std::size_t start = at + key.size() + 1;
+  if (start >= text.size()) return "";
+  std::size_t end = text.find(' ', start);
+  return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+i32 IntAfter(const std::string& key, const std::string& text) {
+  std::string word = TokenAfter(key, text);
+  if (word.empty()) return -1;
+  long value = std::strtol(word.c_str(), nullptr, 10);
+  return static_cast<i32>(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+i32 MoveTimeBudget(i32 moveTimeMs) {
+  // Waking the worker, the last nodes, playing and writing the move take a few
+  // milliseconds, more on a loaded machine.
+  i32 margin = 5 + moveTimeMs / 50;
+  return std::max(moveTimeMs - std::min(margin, 50), 1);
+}
+
+std::string UciScore(i32 score) {
+  char text[32];
+  i32 magnitude = score < 0 ? -score : score;
+  if (magnitude > 29600) {
+    i32 moves = (30001 - magnitude) / 2;
+    std::snprintf(text, sizeof text, " score mate %d", score < 0 ? -moves : moves);
+  } else {
+    std::snprintf(text, sizeof text, " score cp %d", score);
+  }
+  return text;
+}
+
+void UciGUI::write(const std::string& text) { WriteProtocolText(text); }
+void UciGUI::writeLine(const std::string& text) { WriteProtocolLine(text); }
+std::string UciGUI::readLine() { return ReadProtocolLineOrExit(); }
+
+void UciGUI::run() {
+  RegisterPVViewer(this);
+  engine->timeController = &dynamicTc;
+  dynamicTc.engine = engine;
+  commandLoop();
+}
+
+bool UciGUI::handleCommand(const std::string& line) {
+  std::size_t blank = line.find(' ');
+  std::string word = line.substr(0, blank);
+  std::string arguments = blank == std::string::npos ? "" : line.substr(blank + 1);
+  if (!pendingOptions.empty() && word != "isready") {
+    std::unique_lock<std::mutex> idle;
+    if (lockWhenIdle(&idle)) applyPendingOptions();
+  }
+
+  if (word == "uci") {
+    commandUci();
+  } else if (word == "isready") {
+    writeLine("readyok");
+  } else if (word == "position") {
+    commandPosition(arguments);
+  } else if (word == "go") {
+    commandGo(arguments);
+  } else if (word == "stop") {
+    releaseSearch(true);
+  } else if (word == "ponderhit") {
+    releaseSearch(false);
+  } else if (word == "setoption") {
+    commandSetOption(arguments);
+  } else if (word == "quit") {
+    QuitEngine(engine);
+    return false;
+  }
+  return true;
+}
+
+void UciGUI::commandUci() {
+  writeLine("id name Tervik 2.0.0");
+  writeLine("id author Brenvald");
+  writeLine("option name MultiPV type spin min 1 max 20 default 1");
+  writeLine("option name NalimovPath type string default c:\\");
+  writeLine("option name UseNalimov type check default true");
+  writeLine("option name ClearHash type button");
+  for (i32 i = 0; i < Params.count; ++i) {
+    const ParamRef* param = Params.items[i];
+    if (!param->visible) continue;
+    if (param->isInt()) {
+      const IntParam* p = static_cast<const IntParam*>(param);
+      writeLine("option name " + p->name + " type spin default " + p->toString() + " min " +
+                std::to_string(p->minimum) + " max  " + std::to_string(p->maximum));
+    } else {
+      writeLine("option name " + param->name + " type check default " + param->toString());
+    }
+  }
+  writeLine("uciok");
+}
+
+void UciGUI::resetGame() {
+  GameHistory* history = engine->history;
+  history->count = 0;
+  history->learnDone = 0;
+  history->fullRestores = 0;
+  history->partialRestores = 0;
+  SetFen(engine->board, StartFen);
+  engine->board->phase = Opening;
+  engine->ponderMove = 0;
+}
+
+void UciGUI::commandPosition(const std::string& given) {
+  StopSearch(engine);
+  std::lock_guard<std::mutex> lock(engine->thinkMutex);
+  applyPendingOptions();
+  std::string arguments = given;
+  if (arguments.find("startpos") != std::string::npos) {
+    resetGame();
+  } else if (!TokenAfter("fen", arguments).empty()) {
+    std::string fen = arguments.substr(arguments.find("fen") + 4);
+    // A refused position must not leave a half-built board: check it on a scratch one.
+    Board scratch;
+    if (!SetFen(&scratch, fen.c_str())) {
+      sendInfo("Illegal position, the previous one is kept: " + fen.substr(0, 200));
+      return;
+    }
+    resetGame();
+    SetFen(engine->board, fen.c_str());
+    ClearHistory();
+  } else if (arguments.find("debug") != std::string::npos) {
+    resetGame();
+    arguments = UciDebugMoves;
+  }
+  std::size_t moves = arguments.find("moves");
+  if (moves == std::string::npos || moves + 6 >= arguments.size()) return;
+  std::vector<std::string> skipped = ApplyMoves(this, arguments.substr(moves + 6));
+  if (skipped.empty()) return;
+  std::string list;
+  for (const std::string& token : skipped) {
+    if (list.size() > 200) {
+      list += " ...";
+      break;
+    }
+    list += " " + token;
+  }
+  sendInfo("Illegal or unreadable moves skipped:" + list);
+}
+
+bool UciGUI::lockWhenIdle(std::unique_lock<std::mutex>* lock) {
+  // A worker that is still busy with its last move (writing it, going back to its wait) is
+  // waited for: changing the search mode under its feet could start a search nobody asked for.
+  for (;;) {
+    i32 state = engine->threadState.load();
+    if (state == ThreadIdle) break;
+    if (state == ThreadThinking) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  *lock = std::unique_lock<std::mutex>(engine->thinkMutex);
+  return true;
+}
+
+void UciGUI::commandGo(const std::string& arguments) {
+  // A "go" while a search runs (which an interface does not send) starts the next search
+  // after it, with these settings.
+  std::unique_lock<std::mutex> lock;
+  if (lockWhenIdle(&lock)) applyPendingOptions();
+  {
+    std::lock_guard<std::mutex> report(reportMutex);
+    heldBestMove = 0;
+    moveHeld = false;
+    moveOwed = true;
+  }
+  engine->analysing = 0;
+  auto has = [&](const char* key) { return arguments.find(key) != std::string::npos; };
+  auto present = [&](const char* key) { return !TokenAfter(key, arguments).empty(); };
+  if (has("infinite") || has("mate")) {
+    engine->timeController = &unlimitedTc;
+    unlimitedTc.engine = engine;
+    engine->analysing = 1;
+    goIncrement = 0;
+  } else if (has("movetime")) {
+    engine->timeController = &fixedTc;
+    fixedTc.engine = engine;
+    if (present("movetime")) fixedTc.setTime(MoveTimeBudget(IntAfter("movetime", arguments)));
+    goIncrement = 0;
+  } else {
+    engine->timeController = &dynamicTc;
+    dynamicTc.engine = engine;
+    bool white = SideToMove(engine->board) == White;
+    const char* timeKey = white ? "wtime" : "btime";
+    i32 inc = IntAfter(white ? "winc" : "binc", arguments);
+    // A clock of -1 (overstepped by a millisecond) is a clock, not a missing one.
+    if (present(timeKey)) dynamicTc.setTime(IntAfter(timeKey, arguments));
+    goIncrement = inc == -1 ? 0 : inc;
+  }
+  i32 movesToGoValue = IntAfter("movestogo", arguments);
+  goMovesToGo = movesToGoValue == -1 ? 0 : movesToGoValue;
+  i32 depth = IntAfter("depth", arguments);
+  // Deeper than the search stack would reach past the frames and the table's depth field.
+  engine->maxDepth = depth == -1 ? DefaultMaxDepth : std::min(depth, DefaultMaxDepth);
+  bool ponder = has("ponder");
+  ponderAllowed = ponder ? 1 : 0;
+  engine->ponderMode = ponder ? PonderOn : PonderOff;
+  if (lock.owns_lock()) lock.unlock();
+  WakeEngine(engine);
+}
+
+void UciGUI::releaseSearch(bool stop) {
+  // ponderAllowed first: a search released by the change of ponderMode must find it clear
+  // when it reports, or its move would be held with nobody left to write it.
+  ponderAllowed = 0;
+  if (!stop && engine->timeController) engine->timeController->ponderHit();
+  engine->ponderMode = PonderOff;
+  if (stop) StopSearch(engine);
+  {
+    std::lock_guard<std::mutex> think(engine->thinkMutex);
+    applyPendingOptions();
+  }
+  std::lock_guard<std::mutex> report(reportMutex);
+  if (!moveHeld) return;
+  std::string line = "bestmove " + (heldBestMove ? MoveToText(heldBestMove) : "0000");
+  if (heldBestMove && heldPonderMove) line += " ponder " + MoveToText(heldPonderMove);
+  moveHeld = false;
+  moveOwed = false;
+  writeLine(line);
+}
+
+void UciGUI::commandSetOption(const std::string& arguments) {
+  std::string name = TokenAfter("name", arguments);
+  std::string value = TokenAfter("value", arguments);
+  if (name == "Logfile") return;
+  if (name == "Clear" && arguments == "name Clear Hash") name = "ClearHash";
+  bool tableOption = name == "MultiPV" || name == "Hash" || name == "ClearHash" ||
+                     name == "NalimovPath" || name == "NalimovCache" || name == "UseNalimov";
+  if (!tableOption) {
+    if (ParamRef* param = LookupParam(name)) param->set(value);
+    return;
+  }
+  std::unique_lock<std::mutex> lock;
+  if (lockWhenIdle(&lock)) {
+    applyPendingOptions();
+    applyOption(name, value);
+  } else {
+    pendingOptions.emplace_back(name, value);
+  }
+}
+
+void UciGUI::applyOption(const std::string& name, const std::string& value) {
+  if (name == "MultiPV") {
+    multiPvCount = static_cast<u32>(std::strtol(value.c_str(), nullptr, 10));
+  } else if (name == "Hash") {
+    ResizeTableForHash(std::strtol(value.c_str(), nullptr, 10));
+  } else if (name == "ClearHash") {
+    ClearTable();
+  } else if (name == "NalimovPath") {
+    if (RegisterTablebases(value.c_str()) > 0) engine->useTablebases = 1;
+  } else if (name == "NalimovCache") {
+    ResizeTablebaseCache(std::strtol(value.c_str(), nullptr, 10));
+  } else if (name == "UseNalimov") {
+    engine->useTablebases = value == "true" ? 1 : 0;
+  }
+}
+
+void UciGUI::applyPendingOptions() {
+  for (const auto& [name, value] : pendingOptions) applyOption(name, value);
+  pendingOptions.clear();
+}
+
+void UciGUI::deliverBestMove(u32 move, u32 ponderMove, bool withSummary) {
+  std::lock_guard<std::mutex> report(reportMutex);
+  if (ponderAllowed.load()) {
+    heldBestMove = move;
+    heldPonderMove = ponderMove;
+    moveHeld = true;
+    return;
+  }
+  moveOwed = false;
+  moveHeld = false;
+  std::string text;
+  if (withSummary) {
+    i64 elapsed = SearchElapsedMs(engine);
+    u64 nodes = SearchNodes(engine);
+    u64 nps = elapsed > 0 ? nodes * 1000 / static_cast<u64>(elapsed) : 0;
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "info depth %d seldepth %d time %lld nodes %llu nps %llu\n",
+                  engine->depthReached, engine->selDepth, static_cast<long long>(elapsed),
+                  static_cast<unsigned long long>(nodes), static_cast<unsigned long long>(nps));
+    text = summary;
+  }
+  text += "bestmove " + (move ? MoveToText(move) : std::string("0000"));
+  if (move && ponderMove) text += " ponder " + MoveToText(ponderMove);
+  writeLine(text);
+}
+
+void UciGUI::sendBestMove(u32 move, u32 ponderMove) {
+  // This protocol never plays the expected reply itself, so no later think is a ponder on it:
+  // Think then reports a position without moves, which is how its "go" gets an answer.
+  engine->ponderMove = 0;
+  deliverBestMove(move, ponderMove, true);
+}
+
+bool UciGUI::sendResult(i32 resultCode) {
+  bool noMoves = resultCode == ResultStalemate || resultCode == ResultBlackWins ||
+                 resultCode == ResultWhiteWins;
+  if (!noMoves) return false;
+  {
+    // After the engine's own move the go has had its answer; before a search it has not.
+    std::lock_guard<std::mutex> report(reportMutex);
+    if (!moveOwed || moveHeld) return false;
+  }
+  deliverBestMove(EmptyMove, 0, false);
+  return false;
+}
+
+void UciGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32,
+                    i32 multiPvIndex, const PVLine* pv) {
+  if (nodes <= 999 && SearchElapsedMs(engine) <= 999) return;
+  char head[160];
+  std::snprintf(head, sizeof head, "info time %lld depth %d seldepth %d nodes %llu nps %d tbhits %llu",
+                static_cast<long long>(timeMs), depth, selDepth,
+                static_cast<unsigned long long>(nodes), nps,
+                static_cast<unsigned long long>(SearchTablebaseHits(engine)));
+  std::string line = head;
+  line += UciScore(pv->score);
+  if (multiPvIndex >= 1) line += " multipv " + std::to_string(multiPvIndex);
+  line += " pv";
+  i32 length = std::clamp(pv->length, 0, PVMaxLength);
+  for (i32 i = 0; i < length; ++i) {
+    line += ' ';
+    line += MoveToText(pv->moves[i]);
+  }
+  if (length == 0) line += " ";
+  writeLine(line);
+}
+
+void UciGUI::sendCurrMove(u32 move, i32 moveNumber, i32 depth, i32 selDepth, u64 nodes, i32 nps) {
+  i64 now = NowMs();
+  if (nodes <= 999 && SearchElapsedMs(engine) <= 999) return;
+  if (now - LastCurrMoveTime <= 299) return;
+  LastCurrMoveTime = now;
+  u64 hits = 0, misses = 0;
+  for (const SearchFrame& frame : engine->frames) {
+    hits += frame.stats.ttHits;
+    misses += frame.stats.ttMisses;
+  }
+  i32 hashfull = static_cast<i32>(1000.0 * static_cast<double>(hits) /
+                                  (static_cast<double>(hits) + static_cast<double>(misses) + 1.0));
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "info currmove %s currmovenumber %d depth %d seldepth %d nodes %llu nps %d hashfull %d",
+                MoveToText(move).c_str(), moveNumber, depth, selDepth,
+                static_cast<unsigned long long>(nodes), nps, hashfull);
+  writeLine(text);
+}
+
+void UciGUI::sendInfo(const std::string& text) { writeLine("info string " + text); }

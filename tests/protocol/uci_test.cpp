@@ -1,0 +1,276 @@
+// The UCI interpreter in process: word functions, score texts, what "position", "go" and
+// "setoption" set on the engine, and the report lines' formats.
+#include <gtest/gtest.h>
+
+#include "board/fen.h"
+#include "board/notation.h"
+#include "config/params.h"
+#include "protocol/command_loop.h"
+#include "protocol/uci.h"
+#include "search/engine.h"
+#include "search/history_table.h"
+
+namespace {
+
+u32 MoveOf(const char* text) {
+  u32 move = 0;
+  ParseCoordinateMove(&move, text);
+  return move;
+}
+
+TEST(UciWords, TokenAfterAndIntAfter) {
+  struct Case {
+    const char* key;
+    const char* text;
+    const char* token;
+    i32 number;
+  } cases[] = {
+      {"wtime", "wtime 300 btime 200", "300", 300},
+      {"btime", "wtime 300 btime 200", "200", 200},
+      {"winc", "wtime 300 btime 200", "", -1},
+      {"time", "movetime 250", "250", 250},  // found inside a longer word
+      {"depth", "depth", "", -1},
+      {"depth", "depth ", "", -1},
+      {"depth", "depth x9", "x9", 0},
+      {"wtime", "wtime -1", "-1", -1},
+      {"wtime", "wtime 99999999999", "99999999999", 2147483647},
+      {"wtime", "wtime -99999999999", "-99999999999", -2147483647 - 1},
+      {"name", "name Clear Hash", "Clear", 0},
+      {"value", "name NalimovPath value /a b/c", "/a", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + " in " + c.text);
+    EXPECT_EQ(TokenAfter(c.key, c.text), c.token);
+    EXPECT_EQ(IntAfter(c.key, c.text), c.number);
+  }
+}
+
+TEST(UciWords, ScoresBeyondTheMateBandAreMateDistances) {
+  struct Case {
+    i32 score;
+    const char* text;
+  } cases[] = {{29999, " score mate 1"},  {29997, " score mate 2"},   {-29998, " score mate -1"},
+               {29600, " score cp 29600"}, {29601, " score mate 200"}, {-29601, " score mate -200"},
+               {0, " score cp 0"},        {-1, " score cp -1"}};
+  for (const Case& c : cases) EXPECT_EQ(UciScore(c.score), c.text) << c.score;
+}
+
+TEST(UciWords, MoveTimeBudgetStopsBeforeTheTime) {
+  for (i32 t : {0, 1, 2, 10, 50, 100, 1000, 10000, 100000}) {
+    i32 budget = MoveTimeBudget(t);
+    EXPECT_GE(budget, 1) << t;
+    if (t > 6) {
+      EXPECT_LT(budget, t) << t;
+    }
+    if (t >= 100) {
+      EXPECT_GE(budget, t * 9 / 10) << t;
+    }
+  }
+}
+
+// A UciGUI with its engine, output captured in a temporary file.
+class UciFront : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterParams();
+    out = std::tmpfile();
+    savedOutput = ProtocolOutput;
+    ProtocolOutput = out;
+    uci.engine = new Engine(&uci);
+    uci.ponderAllowed = 1;
+    uci.multiPvCount = 1;
+    engine = uci.engine;
+    engine->timeController = &uci.dynamicTc;
+    uci.dynamicTc.engine = engine;
+  }
+  void TearDown() override {
+    delete engine;
+    ProtocolOutput = savedOutput;
+    std::fclose(out);
+    RegisterParams();
+  }
+  // The lines written since the last call.
+  std::vector<std::string> lines() {
+    std::fflush(out);
+    std::fseek(out, static_cast<long>(readSoFar), SEEK_SET);
+    std::string text;
+    for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+    readSoFar += text.size();
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+      result.push_back(text.substr(start, end - start));
+    return result;
+  }
+  void command(const std::string& line) { ASSERT_TRUE(uci.handleCommand(line)); }
+  std::string fen() {
+    std::lock_guard<std::mutex> lock(engine->thinkMutex);
+    return GetFen(engine->board);
+  }
+
+  UciGUI uci;
+  Engine* engine = nullptr;
+  std::FILE* out = nullptr;
+  std::FILE* savedOutput = nullptr;
+  std::size_t readSoFar = 0;
+};
+
+TEST_F(UciFront, PositionCommands) {
+  command("position startpos moves e2e4 e7e5");
+  EXPECT_EQ(engine->history->count, 2u);
+  EXPECT_EQ(fen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2");
+  command("position startpos moves");
+  EXPECT_EQ(engine->history->count, 0u);
+  EXPECT_EQ(fen(), StartFen);
+
+  HistoryTable[2][5] = 9;
+  HistoryMax = 9;
+  command("position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 3 40 moves e2e4");
+  EXPECT_EQ(fen(), "4k3/8/8/8/4P3/8/8/4K3 b - e3 0 40");
+  EXPECT_EQ(engine->history->count, 1u);
+  EXPECT_EQ(HistoryTable[2][5], 0u) << "a new position clears the history table";
+  EXPECT_EQ(HistoryMax, 0u);
+
+  command("position debug");
+  EXPECT_EQ(engine->history->count, 64u);
+  EXPECT_EQ(engine->history->entries[63].move, MoveOf("a6e2"));
+  EXPECT_TRUE(lines().empty()) << "position writes nothing when all is well";
+}
+
+TEST_F(UciFront, RefusedPositionsAndMovesAreReportedAndChangeNothingWrong) {
+  command("position startpos moves e2e4");
+  std::string before = fen();
+  command("position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1 moves e7e5");
+  EXPECT_EQ(fen(), before) << "the previous position stays, its moves are not played";
+  EXPECT_EQ(engine->history->count, 1u);
+  std::vector<std::string> written = lines();
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0].rfind("info string ", 0), 0u) << written[0];
+
+  command("position startpos moves e2e4 e2e4 h7h5 zz");
+  EXPECT_EQ(engine->history->count, 2u);
+  written = lines();
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0], "info string Illegal or unreadable moves skipped: e2e4 zz");
+}
+
+TEST_F(UciFront, GoPicksTheControllerAndItsLimits) {
+  struct Case {
+    const char* line;
+    bool black;
+    TimeController* controller;
+    i64 time;  // the chosen controller's time; 0: not checked
+    i32 increment, movesToGo, maxDepth;
+    u8 analysing;
+  } cases[] = {
+      {"go depth 5", false, &uci.dynamicTc, 5000, 0, 0, 5, 0},
+      {"go movetime 1000", false, &uci.fixedTc, MoveTimeBudget(1000), 0, 0, 59, 0},
+      {"go infinite", false, &uci.unlimitedTc, 0, 0, 0, 59, 1},
+      {"go mate 3", false, &uci.unlimitedTc, 0, 0, 0, 59, 1},
+      {"go wtime 60000 btime 30000", true, &uci.dynamicTc, 30000, 0, 0, 59, 0},
+      {"go wtime 60000 btime 30000 winc 500 binc 700 movestogo 12", false, &uci.dynamicTc, 60000, 500, 12, 59, 0},
+      {"go wtime 60000 btime 30000 winc 500 binc 700", true, &uci.dynamicTc, 30000, 700, 0, 59, 0},
+      {"go btime 20000", false, &uci.dynamicTc, 30000, 0, 0, 59, 0},  // white's clock absent: kept
+      {"go wtime -1 btime 5", false, &uci.dynamicTc, -1, 0, 0, 59, 0},
+      {"go depth 500", false, &uci.dynamicTc, 0, 0, 0, 59, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    command(c.black ? "position startpos moves e2e4" : "position startpos");
+    command(c.line);
+    command("stop");
+    std::lock_guard<std::mutex> lock(engine->thinkMutex);
+    EXPECT_EQ(engine->timeController, c.controller);
+    if (c.time) {
+      EXPECT_EQ(c.controller->time, c.time);
+    }
+    EXPECT_EQ(uci.increment(), c.increment);
+    EXPECT_EQ(uci.movesToGo(), c.movesToGo);
+    EXPECT_EQ(engine->maxDepth, c.maxDepth);
+    EXPECT_EQ(engine->analysing, c.analysing);
+  }
+}
+
+TEST_F(UciFront, EveryGoGetsOneBestMove) {
+  for (const char* go : {"go depth 1", "go movetime 20", "go infinite", "go ponder movetime 20"}) {
+    SCOPED_TRACE(go);
+    command("position startpos");
+    lines();
+    command(go);
+    command("stop");
+    int bestMoves = 0;
+    for (const std::string& line : lines()) bestMoves += line.rfind("bestmove ", 0) == 0;
+    EXPECT_EQ(bestMoves, 1);
+  }
+}
+
+TEST_F(UciFront, SetOptionByName) {
+  command("setoption name MultiPV value 50");
+  EXPECT_EQ(uci.multiPvCount, 50u) << "stored as given";
+  command("setoption name resign value 500");
+  EXPECT_EQ(resign.load(), 500);
+  command("setoption name Hash value 16");
+  EXPECT_EQ(Hash.load(), 64) << "Hash acts on the table, not on its parameter";
+  command("setoption name NalimovCache value 16");
+  EXPECT_EQ(NalimovCache.load(), 4);
+  command("setoption name UseNalimov value false");
+  EXPECT_EQ(engine->useTablebases, 0);
+  command("setoption name UseNalimov value true");
+  EXPECT_EQ(engine->useTablebases, 1);
+  command("setoption name book_random value true");
+  EXPECT_EQ(book_random.load(), 1);
+  command("setoption name ms_prune_first value 0");
+  EXPECT_EQ(ms_prune_first.load(), 0) << "out of range, stored as given";
+  command("setoption name nosuchoption value 3");
+  command("setoption name Logfile value x.log");
+  EXPECT_TRUE(lines().empty()) << "setoption writes nothing";
+}
+
+TEST_F(UciFront, ReportLineFormats) {
+  PVLine pv{};
+  pv.length = 3;
+  pv.moves[0] = MoveOf("e2e4");
+  pv.moves[1] = MoveOf("e7e5");
+  pv.moves[2] = MoveOf("g1f3");
+  pv.score = 25;
+  engine->timeController->startMs = NowMs();
+  uci.sendPV(12, 3, 5, 999, 83250, 3, 0, &pv);
+  EXPECT_TRUE(lines().empty()) << "a quiet start: under 1000 nodes within the first second";
+  uci.sendPV(1234, 5, 7, 123456, 100045, 1, 0, &pv);
+  pv.score = -29996;
+  uci.sendPV(1500, 6, 9, 5000000000ull, 7, 3, 2, &pv);
+  std::vector<std::string> written = lines();
+  ASSERT_EQ(written.size(), 2u);
+  EXPECT_EQ(written[0], "info time 1234 depth 5 seldepth 7 nodes 123456 nps 100045 tbhits 0 score cp 25 pv e2e4 e7e5 g1f3");
+  EXPECT_EQ(written[1], "info time 1500 depth 6 seldepth 9 nodes 5000000000 nps 7 tbhits 0 score mate -2 multipv 2 pv e2e4 e7e5 g1f3");
+
+  uci.ponderAllowed = 0;
+  uci.sendInfo("hello %d");
+  {
+    std::lock_guard<std::mutex> lock(engine->thinkMutex);
+    engine->depthReached = 4;
+    engine->selDepth = 6;
+    uci.sendBestMove(MoveOf("e7e8q"), MoveOf("a2a1n"));
+    uci.sendBestMove(MoveOf("e2e4"), 0);
+  }
+  written = lines();
+  ASSERT_EQ(written.size(), 5u);
+  EXPECT_EQ(written[0], "info string hello %d");
+  EXPECT_EQ(written[1].rfind("info depth 4 seldepth 6 time ", 0), 0u) << written[1];
+  EXPECT_NE(written[1].find(" nodes 0 nps 0"), std::string::npos) << written[1];
+  EXPECT_EQ(written[2], "bestmove e7e8q ponder a2a1n");
+  EXPECT_EQ(written[4], "bestmove e2e4");
+}
+
+TEST_F(UciFront, CurrentMovesAreAtLeast300MsApart) {
+  engine->timeController->startMs = NowMs() - 2000;
+  engine->frames[1].stats.ttHits = 3;
+  engine->frames[2].stats.ttMisses = 1;
+  uci.sendCurrMove(MoveOf("g1f3"), 2, 7, 9, 5000, 1000);
+  uci.sendCurrMove(MoveOf("b1c3"), 3, 7, 9, 5100, 1000);
+  std::vector<std::string> written = lines();
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0], "info currmove g1f3 currmovenumber 2 depth 7 seldepth 9 nodes 5000 nps 1000 hashfull 600");
+}
+
+}  // namespace

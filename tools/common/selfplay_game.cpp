@@ -58,10 +58,7 @@ const char* GameEndName(GameEnd end) {
   return "?";
 }
 
-namespace {
-
-// The current position stood on the board twice before since the last capture or pawn move.
-bool IsThreefold(const GameHistory* history, const Board* board) {
+bool IsThreefoldRepetition(const GameHistory* history, const Board* board) {
   const i64 count = history->count;
   const i64 oldest = std::max<i64>(0, count - 1 - board->halfMoveClock);
   int seen = 0;
@@ -74,6 +71,8 @@ bool IsThreefold(const GameHistory* history, const Board* board) {
     return true;
   return false;
 }
+
+namespace {
 
 GameOutcome Finish(GameOutcome outcome, GameEnd end, GameResult result) {
   outcome.end = end;
@@ -125,7 +124,7 @@ GameOutcome PlaySelfPlayGame(Engine* engine, NodeBudgetController* controller,
     }
     if (outcome.searched > 0) {
       if (board->halfMoveClock >= 100) { outcome = Finish(outcome, GameEnd::FiftyMoves, Draw); break; }
-      if (IsThreefold(history, board)) { outcome = Finish(outcome, GameEnd::Repetition, Draw); break; }
+      if (IsThreefoldRepetition(history, board)) { outcome = Finish(outcome, GameEnd::Repetition, Draw); break; }
       if (IsInsufficientMaterial(board)) { outcome = Finish(outcome, GameEnd::Material, Draw); break; }
       if (outcome.plies >= settings.maxPlies) { outcome = Finish(outcome, GameEnd::MaxLength, Draw); break; }
     }

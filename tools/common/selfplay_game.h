@@ -10,6 +10,7 @@
 #include "search/time_controller.h"
 
 struct Engine;
+struct GameHistory;
 
 // Answers time-up once the search has visited `budget` nodes (the frames' counters), so a move
 // costs the same on a loaded machine as on an idle one.
@@ -93,6 +94,10 @@ bool IsQuietTrainingPosition(const Board* board, u32 bestMove, i32 score);
 
 // True when neither side has material to mate with (bare kings, or one knight or bishop alone).
 bool IsInsufficientMaterial(const Board* board);
+
+// True when the current position stood on the board twice before since the last capture or
+// pawn move (the position before the history's first move included).
+bool IsThreefoldRepetition(const GameHistory* history, const Board* board);
 
 // The seed of game `index` of a run: every game of a run can be replayed alone.
 u64 GameSeed(u64 runSeed, u64 index);

@@ -28,3 +28,8 @@ u32 NextRandom32();
 // Seeds the generator and draws every key in the fixed order (first call only; later calls
 // change nothing).
 void InitZobristKeys();
+
+struct Board;
+// The keys computed from scratch from the board's squares, rights, en-passant square and side.
+u64 ComputeKey(const Board* board);
+u64 ComputePawnKingKey(const Board* board);

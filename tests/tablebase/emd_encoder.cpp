@@ -1,4 +1,4 @@
-#include "tablebase/emd_encoder.h"
+#include "emd_encoder.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the release and the sanitizer flavours from scratch and runs every test in both.
+# Builds the release and the sanitizer flavours from scratch and runs every test in both, then
+# the tests that start the engine's worker thread under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,3 +11,12 @@ for flavour in release sanitize; do
   echo "== tests: $flavour"
   ctest --test-dir "build/$flavour" --output-on-failure -j "$jobs" --timeout 900
 done
+
+# Tests that run two threads: the suites that create an Engine (and with it the worker
+# thread), and the board tables built while another thread plays.
+thread_tests='^(WorkerTest|TimeControllerTest|ApplyMoves|BoardThreads)\.'
+rm -rf build/tsan
+bash scripts/build.sh tsan
+echo "== tests: tsan (two threads)"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 900 -R "$thread_tests"

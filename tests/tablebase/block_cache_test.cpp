@@ -1,6 +1,8 @@
 // The block cache: sizes, one entry, cached blocks served without the file, LRU order against
 // a model, a second registration while blocks are cached, failed reads, compressed tables.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <list>
@@ -91,6 +93,22 @@ TEST_F(TablebaseCache, SizesAreClampedToTheParameterRange) {
   }
   SetTablebaseCacheBytes(EntryBytes - 1);
   EXPECT_EQ(TbCacheEntryCount, 0u);
+}
+
+TEST(TablebaseCacheDeathTest, FailedAllocationLeavesNoEntries) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "address-space limits do not mix with sanitizer shadow memory";
+#endif
+  EXPECT_EXIT(
+      {
+        SetTablebaseCacheSize(1);
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = AddressSpaceInUse() + (32u << 20);
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+        SetTablebaseCacheSize(128);
+        _exit(TbCacheEntryCount == 0 && TbCacheFreeList == nullptr && TbCacheLruHead == nullptr ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 TEST_F(TablebaseCache, OneEntryReadsEveryOtherBlock) {

@@ -13,6 +13,7 @@
 #include "tablebase/crc32.h"
 #include "tablebase/emd_encoder.h"
 #include "tablebase/prefix_code.h"
+#include "tablebase/tb_file_support.h"
 
 namespace {
 
@@ -149,16 +150,6 @@ void BuildSparseHeader(const std::string& path, u32 headerSize, u32 blockCount) 
   std::fseek(file, headerSize - 4, SEEK_SET);
   std::fwrite(checksum, 1, 4, file);
   std::fclose(file);
-}
-
-u64 AddressSpaceInUse() {
-  FILE* statm = std::fopen("/proc/self/statm", "r");
-  unsigned long pages = 0;
-  if (statm) {
-    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
-    std::fclose(statm);
-  }
-  return u64{pages} * static_cast<u64>(sysconf(_SC_PAGESIZE));
 }
 
 void OpenUnderLimit(const std::string& path, u64 headroom, u32 expected) {

@@ -62,3 +62,13 @@ bool WriteSparseFile(const std::string& path, u64 size) {
 std::string PatternTableName(const char* row, int side) {
   return std::string(row) + (side == 0 ? ".nbw" : ".nbb");
 }
+
+u64 AddressSpaceInUse() {
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  unsigned long pages = 0;
+  if (statm) {
+    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  return u64{pages} * static_cast<u64>(sysconf(_SC_PAGESIZE));
+}

@@ -28,3 +28,6 @@ bool WritePatternTable(const std::string& path, u64 size, u32 seed);
 bool WriteSparseFile(const std::string& path, u64 size);
 // The plain file of a row side, named as registration looks for it, holding the pattern.
 std::string PatternTableName(const char* row, int side);
+
+// Bytes of address space the process holds now (for tests that limit it).
+u64 AddressSpaceInUse();

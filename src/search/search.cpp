@@ -14,10 +14,10 @@
 #include "search/quiescence.h"
 #include "search/time_controller.h"
 #include "search/transposition_table.h"
+#include "tablebase/probe.h"
 
 u32 NodePollCounter = 0;
 const i32 StaticPruneMargin[8] = {150, 175, 200, 300, 600, 900, 1500, 2000};
-TablebaseProbeFunction TablebaseProbe = nullptr;
 
 // The registry's defaults, so that a search started without LoadSearchParams behaves too.
 SearchParams ActiveParams = {
@@ -133,7 +133,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   const SearchParams& p = ActiveParams;
   const i32 ply = frame->ply;
 
-  // 1. Reset.
+  // Reset.
   frame->flags = 0;
   frame->extension = 0;
   frame->line.flag = 0;
@@ -144,39 +144,28 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   frame->beta = beta;
   if (ply > engine->selDepth) engine->selDepth = ply;
 
-  // 2. Poll the clock and the stop flag.
+  // Poll the clock and the stop flag.
   if ((NodePollCounter++ & 63) == 0) {
     TimeController* clock = engine->timeController;
     if ((clock && clock->isTimeUp()) || engine->stopFlag.load(std::memory_order_relaxed))
       return AbortScore;
   }
 
-  // 3.-5. The ply bound and the draws.
+  // The ply bound and the draws.
   if (ply > MaxSearchPly) return StaticEvaluation(frame);
   if (board->halfMoveClock > 99) return DrawScore;
   if (IsRepetition(frame)) return DrawScore;
 
   if (parent->currentMove == NoMove) frame->stats.afterNullNodes += 1;
 
-  // 7. Transposition table.
+  // Transposition table.
   i32 score;
   if (ProbeTranspositionTable(frame, depth64, &alpha, &beta, &score)) return score;
 
-  // 8. Tablebases.
-  if (engine->useTablebases && TablebaseProbe &&
-      (ply == 1 || depth64 >= p.egtbDepth) &&
-      (ply == 1 || parent->capturedPiece != Empty ||
-       (parent->currentMove != NoMove && MovePromotion(parent->currentMove) != NoPromotion))) {
-    if (TablebaseProbe(frame, &score)) {
-      frame->stats.tablebaseHits += 1;
-      TT.store(board, TTFinal, EmptyMove, score, 3840, ply);
-      frame->nodeType = 4;
-      frame->line.flag = 1;
-      return score;
-    }
-  }
+  // Tablebases: a known value ends the node as a final result.
+  if (ProbeTablebase(frame, &score)) return score;
 
-  // 9. Horizon.
+  // Horizon.
   const bool inCheck = InCheck(board);
   if (depth64 < 1 && !inCheck) {
     score = Quiesce(frame, alpha, beta, depth64);
@@ -187,7 +176,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     return score;
   }
 
-  // 10. Static evaluation.
+  // Static evaluation.
   const i32 staticEval = StaticEvaluation(frame);
   frame->staticEval = staticEval;
   if (frame->recogniserCode == RecogniserDraw) {
@@ -195,7 +184,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     return staticEval;
   }
 
-  // 11. Extensions.
+  // Extensions.
   const u32 us = SideToMove(board);
   const u32 parentMove = parent->currentMove;
   const u8 parentMover = parent->movingPiece;
@@ -236,7 +225,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   }
   frame->extension = extension;
 
-  // 12. Static pruning.
+  // Static pruning.
   if (staticPruneAllowed && extension <= 0 && depth64 <= p.staticPruneDepth) {
     i64 margin = depth64 < 0 ? 150 : depth64 >= 512 ? 2000 : StaticPruneMargin[depth64 / 64];
     margin = margin * p.pruneMargin / 64;
@@ -246,7 +235,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     if (beta < e - margin) return staticEval;
   }
 
-  // 13. The snapshot every move of this node is taken back to.
+  // The snapshot every move of this node is taken back to.
   HistoryEntry* entry = &history->entries[history->count];
   entry->before = *board;
   MoveList* moves = &frame->moves;
@@ -254,7 +243,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   moves->next = 0;
   bool generated = false;
 
-  // 14. Null move.
+  // Null move.
   if (!inCheck && parentMove != NoMove && depth64 + extension >= 65) {
     bool allowed = true;
     if (MenOtherThanPawns(board, us) < 3) {
@@ -307,7 +296,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     }
   }
 
-  // 15.-17. Moves, the single-reply extension and the cap.
+  // Moves, the single-reply extension and the cap.
   if (!generated) GenerateLegalMoves(board, moves);
   i32 result = alpha;
   if (moves->count == 0) {
@@ -322,7 +311,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     frame->extension = extension;
     frame->moveIndex = 0;
 
-    // 18. The move loop.
+    // The move loop.
     const u32 enemyKing = KingSquare(board, us ^ 1);
     i32 kingRule = -1;  // the ks_prune_move rule, decided on first use
     bool phaseTwoDone = false;
@@ -388,7 +377,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
 
       if (v > alpha) {
         if (v >= beta) {
-          // 19. Cut-off.
+          // Cut-off.
           frame->stats.failHighs += 1;
           if (index == 0) frame->stats.failHighsFirst += 1;
           frame->stats.failHighEfficiency += 1.0 / (index + 1);
@@ -406,7 +395,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     }
   }
 
-  // 20. End of node.
+  // End of node.
   if (moves->count == 0) {
     frame->nodeType = 4;
     frame->line.flag = 1;

@@ -1,5 +1,6 @@
 // tervik-train: trains the evaluation network on 32-byte training records and writes a weight
 // file the engine loads.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,8 @@ static const char Usage[] =
     "  --val FILE        validation records from this file (may be repeated); records of\n"
     "                    games kept apart are a truer check than a split of the same games\n"
     "  --save-every N    also write OUT.passN after every N passes\n"
-    "  The same seed and thread count give the same weight file.\n"
+    "  The same records (in any order and files), seed and thread count give the same\n"
+    "  weight file.\n"
     "usage: tervik-train --make-test-data FILE N [SEED]\n"
     "  Writes N made-up records for tests and timing: the positions of random legal games,\n"
     "  scored by material.\n";
@@ -162,6 +164,13 @@ int main(int argc, char** argv) {
     if (!ReadRecordFile(file.c_str(), &records, &error)) return Fail(error);
   for (const std::string& file : valFiles)
     if (!ReadRecordFile(file.c_str(), &validation, &error)) return Fail(error);
+  // A canonical order before anything random: the same records give the same network whatever
+  // the files' order or the way a data generator's workers divided its games between files.
+  const auto byBytes = [](const TrainingRecord& a, const TrainingRecord& b) {
+    return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) < 0;
+  };
+  std::sort(records.begin(), records.end(), byBytes);
+  std::sort(validation.begin(), validation.end(), byBytes);
   SplitValidation(&records, valSplit, settings.seed, &validation);
   if (records.empty()) return Fail("no training records");
 

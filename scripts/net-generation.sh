@@ -11,7 +11,8 @@
 #        after SEED go to tervik-datagen (e.g. --minutes 40 --nodes 5000). Its log goes to
 #        OUT_PREFIX.log.
 # train: tervik-train on every DIR/*.data, validated on every DIR/*.val, with the settings of
-#        nets/README.md; its log goes to OUT.nnue.log.
+#        nets/README.md, on THREADS threads (default 8: the thread count is part of what
+#        makes the file byte for byte); its log goes to OUT.nnue.log.
 # match: scripts/net-match.sh.
 # Builds build/release first when a program is missing.
 set -euo pipefail
@@ -41,7 +42,8 @@ case "$step" in
       for f in "$dir"/*.val; do [ -s "$f" ] && val+=(--val "$f"); done
     done
     $bin/tervik-train "${data[@]}" "${val[@]}" --out "$out" --seed "$seed" \
-      --lambda "$lambda" --passes "$passes" --batch 16384 --lr 0.001 2>&1 | tee "$out.log"
+      --lambda "$lambda" --passes "$passes" --batch 16384 --lr 0.001 --threads "${THREADS:-8}" \
+      2>&1 | tee "$out.log"
     ;;
   match)
     exec scripts/net-match.sh "$@"

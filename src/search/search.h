@@ -1,0 +1,80 @@
+// The principal-variation alpha-beta search of one node below the root, the score
+// conventions of the whole search, and the parameters it runs with.
+#pragma once
+
+#include "board/make_move.h"
+#include "eval/network.h"
+#include "eval/nnue.h"
+#include "search/game_history.h"
+#include "search/search_frame.h"
+#include "search/transposition_table.h"
+
+// Scores: centipawns from the side to move's view; being mated at ply p scores p - MateScore.
+constexpr i32 MateScore = 30000;
+constexpr i32 MateBandScore = 29600;  // at or beyond: a mate or tablebase score
+constexpr i32 DrawScore = -1;         // repetition and the 50-move rule
+constexpr i32 AbortScore = 999999;    // an aborted search, from any depth
+constexpr i32 EvalClamp = 10000;      // static evaluations stay inside +-EvalClamp
+
+// Nodes and quiescence never go past this ply: the frame stack ends at 59.
+constexpr i32 MaxSearchPly = 58;
+
+// Counts Search nodes; the clock and the stop flag are read every 64 of them.
+extern u32 NodePollCounter;
+
+// Static pruning margin by remaining plies (150 below 0, 2000 from 8 on).
+extern const i32 StaticPruneMargin[8];
+
+// The parameters the search reads, taken once per search. The registry stores values
+// unchecked, so each is held to the range it shows for it: every value then behaves as
+// some value the user could have meant, and none sizes, indexes or overflows anything.
+struct SearchParams {
+  i32 extCheck, extSingle, extThreat, extPawnOn7th, extPawnEndgame, extRetake, extPv, extPerPly;
+  i32 staticPruneDepth, nullRedDepth, evalMaterial, msPrune, pruneMargin, msPruneFirst;
+  i32 ksNullReduce, ksThreatExt, ksPruneMove, ksQsMargin, ksQsBreak, ksWorstWeight;
+  i32 egtbDepth;
+  bool qsPrune1, qsPrune2, materialOnly;
+};
+extern SearchParams ActiveParams;
+// Reads the registry's variables into ActiveParams (SearchRoot does it at every start).
+void LoadSearchParams();
+
+// TABLEBASE HOOK: the tablebase probe of a node, plugged in by the tablebase layer once its
+// tables are registered (null until then: no probe). Called when the engine's useTablebases
+// is set, at ply 1 or from egtb_depth on after a capture or promotion; the function checks
+// the number of men itself. True with the score from the side to move's view when a table
+// knows the position; the node then counts the hit, stores it as final and returns it.
+using TablebaseProbeFunction = bool (*)(SearchFrame* frame, i32* score);
+extern TablebaseProbeFunction TablebaseProbe;
+
+// Score of the node from the side to move's view, 999999 when aborted. The frame's board is
+// the position, the history's top entry the move that led here, and this ply's accumulator
+// is current; board and history are as on entry afterwards.
+i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64);
+
+// The square of the piece a move takes: beside the target for en passant.
+inline u32 CaptureSquareOf(const Board* board, u32 move, u8 movingPiece) {
+  u32 to = MoveTo(move);
+  if (to == board->epSquare && TypeOf(movingPiece) == 0) return ColourOf(movingPiece) == White ? to - 1 : to + 1;
+  return to;
+}
+
+// Makes a move from the frame's position. The history's next entry already holds the board
+// (saved once per node); the move, its key and the child's accumulator are filled in here.
+inline void MakeFrameMove(SearchFrame* frame, u32 move, u8 movingPiece, u8 capturedPiece,
+                          u32 captureSquare) {
+  GameHistory* history = frame->history;
+  HistoryEntry* entry = &history->entries[history->count];
+  Board* board = frame->board;
+  frame->currentMove = move;
+  frame->movingPiece = movingPiece;
+  frame->capturedPiece = capturedPiece;
+  entry->move = move;
+  MakeMove(board, movingPiece, move);
+  // The child probes this bucket first thing: fetch it while the accumulator is updated.
+  if (TT.table) __builtin_prefetch(&TT.table[board->key & TT.mask]);
+  entry->key = board->key;
+  history->count += 1;
+  frame->stats.nodes += 1;
+  if (Network.loaded) UpdateAccumulatorForMove(frame, captureSquare);
+}

@@ -5,6 +5,7 @@
 
 #include "protocol/protocol.h"
 #include "search/engine.h"
+#include "search/root_search.h"
 #include "search/time_controller.h"
 
 PVViewer::PVViewer(Engine* engine, Protocol* protocol)
@@ -23,12 +24,6 @@ void PVViewer::onNewPV(const PVLine* pv, i32 multiPvIndex) {
                    NodesPerSecond(nodes, elapsed), 3, multiPvIndex, pv);
   lastLine = *pv;
   lastDepth = engine->depthReached;
-}
-
-u64 SearchNodes(const Engine* engine) {
-  u64 nodes = 0;
-  for (const SearchFrame& frame : engine->frames) nodes += frame.stats.nodes;
-  return nodes;
 }
 
 u64 SearchTablebaseHits(const Engine* engine) {

@@ -20,8 +20,7 @@ class PVViewer : public PVListener {
   void onNewPV(const PVLine* pv, i32 multiPvIndex) override;
 };
 
-// The search's counters summed over the 60 frames.
-u64 SearchNodes(const Engine* engine);
+// The tablebase hits of the search, summed over the 60 frames (the nodes: SearchNodes).
 u64 SearchTablebaseHits(const Engine* engine);
 // Elapsed milliseconds since the active controller's start.
 i64 SearchElapsedMs(const Engine* engine);

@@ -17,6 +17,7 @@
 #include "protocol/table_settings.h"
 #include "search/engine.h"
 #include "search/history_table.h"
+#include "search/root_search.h"
 
 const char UciDebugMoves[] =
     "startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 "
@@ -44,9 +45,9 @@ i32 IntAfter(const std::string& key, const std::string& text) {
 }
 
 i32 MoveTimeBudget(i32 moveTimeMs) {
-  // Waking the worker, the last nodes, playing and writing the move take a few
-  // milliseconds, more on a loaded machine.
-  i32 margin = 5 + moveTimeMs / 50;
+  // Measured: the move arrives about 1 ms after the budget (waking the worker, the last
+  // nodes, playing and writing it); the rest is room for a loaded machine's scheduling.
+  i32 margin = 8 + moveTimeMs / 50;
   return std::max(moveTimeMs - std::min(margin, 50), 1);
 }
 
@@ -124,6 +125,14 @@ void UciGUI::commandUci() {
   writeLine("uciok");
 }
 
+// After its bestmove the worker takes a moment to go back to its wait, and the interface's
+// next command often comes within it; StopSearch would then sleep 10 ms, which every move would
+// pay from its clock. A busy worker is waited for in short steps instead.
+static void WaitOutBusyWorker(Engine* engine) {
+  while (engine->threadState.load() == ThreadBusy)
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
+
 void UciGUI::resetGame() {
   GameHistory* history = engine->history;
   history->count = 0;
@@ -136,6 +145,7 @@ void UciGUI::resetGame() {
 }
 
 void UciGUI::commandPosition(const std::string& given) {
+  WaitOutBusyWorker(engine);
   StopSearch(engine);
   std::lock_guard<std::mutex> lock(engine->thinkMutex);
   applyPendingOptions();
@@ -175,12 +185,8 @@ void UciGUI::commandPosition(const std::string& given) {
 bool UciGUI::lockWhenIdle(std::unique_lock<std::mutex>* lock) {
   // A worker that is still busy with its last move (writing it, going back to its wait) is
   // waited for: changing the search mode under its feet could start a search nobody asked for.
-  for (;;) {
-    i32 state = engine->threadState.load();
-    if (state == ThreadIdle) break;
-    if (state == ThreadThinking) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  WaitOutBusyWorker(engine);
+  if (engine->threadState.load() == ThreadThinking) return false;
   *lock = std::unique_lock<std::mutex>(engine->thinkMutex);
   return true;
 }
@@ -237,7 +243,10 @@ void UciGUI::releaseSearch(bool stop) {
   ponderAllowed = 0;
   if (!stop && engine->timeController) engine->timeController->ponderHit();
   engine->ponderMode = PonderOff;
-  if (stop) StopSearch(engine);
+  if (stop) {
+    WaitOutBusyWorker(engine);
+    StopSearch(engine);
+  }
   {
     std::lock_guard<std::mutex> think(engine->thinkMutex);
     applyPendingOptions();

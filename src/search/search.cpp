@@ -14,10 +14,10 @@
 #include "search/quiescence.h"
 #include "search/time_controller.h"
 #include "search/transposition_table.h"
+#include "tablebase/probe.h"
 
 u32 NodePollCounter = 0;
 const i32 StaticPruneMargin[8] = {150, 175, 200, 300, 600, 900, 1500, 2000};
-TablebaseProbeFunction TablebaseProbe = nullptr;
 
 // The registry's defaults, so that a search started without LoadSearchParams behaves too.
 SearchParams ActiveParams = {
@@ -162,19 +162,8 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   i32 score;
   if (ProbeTranspositionTable(frame, depth64, &alpha, &beta, &score)) return score;
 
-  // Tablebases.
-  if (engine->useTablebases && TablebaseProbe &&
-      (ply == 1 || depth64 >= p.egtbDepth) &&
-      (ply == 1 || parent->capturedPiece != Empty ||
-       (parent->currentMove != NoMove && MovePromotion(parent->currentMove) != NoPromotion))) {
-    if (TablebaseProbe(frame, &score)) {
-      frame->stats.tablebaseHits += 1;
-      TT.store(board, TTFinal, EmptyMove, score, 3840, ply);
-      frame->nodeType = 4;
-      frame->line.flag = 1;
-      return score;
-    }
-  }
+  // Tablebases: a known value ends the node as a final result.
+  if (ProbeTablebase(frame, &score)) return score;
 
   // Horizon.
   const bool inCheck = InCheck(board);

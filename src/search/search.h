@@ -39,14 +39,6 @@ extern SearchParams ActiveParams;
 // Reads the registry's variables into ActiveParams (SearchRoot does it at every start).
 void LoadSearchParams();
 
-// TABLEBASE HOOK: the tablebase probe of a node, plugged in by the tablebase layer once its
-// tables are registered (null until then: no probe). Called when the engine's useTablebases
-// is set, at ply 1 or from egtb_depth on after a capture or promotion; the function checks
-// the number of men itself. True with the score from the side to move's view when a table
-// knows the position; the node then counts the hit, stores it as final and returns it.
-using TablebaseProbeFunction = bool (*)(SearchFrame* frame, i32* score);
-extern TablebaseProbeFunction TablebaseProbe;
-
 // Score of the node from the side to move's view, 999999 when aborted. The frame's board is
 // the position, the history's top entry the move that led here, and this ply's accumulator
 // is current; board and history are as on entry afterwards.

@@ -9,6 +9,12 @@
 #include "protocol/uci.h"
 #include "search/engine.h"
 #include "search/history_table.h"
+#include "protocol/table_settings.h"
+#include "tablebase/block_cache.h"
+#include "tablebase/probe.h"
+#include "tablebase/registration.h"
+#include "tablebase/tb_file_support.h"
+#include "tablebase/tb_fixtures.h"
 
 namespace {
 
@@ -271,6 +277,46 @@ TEST_F(UciFront, CurrentMovesAreAtLeast300MsApart) {
   std::vector<std::string> written = lines();
   ASSERT_EQ(written.size(), 1u);
   EXPECT_EQ(written[0], "info currmove g1f3 currmovenumber 2 depth 7 seldepth 9 nodes 5000 nps 1000 hashfull 600");
+}
+
+TEST_F(UciFront, TablebasesFromTheIniPathAndFromTheOption) {
+  ScratchDirectory empty;
+  ScratchDirectory tables;
+  ASSERT_TRUE(TbWriteSolvedFiles(tables.path, TbRowOfName("kqk")));
+  SetTablebaseCacheSize(NalimovCache.load());
+  u32 entriesOfDefaultSize = TbCacheEntryCount;
+  SetTablebaseCacheSize(0);
+
+  // Start-up: no tables leaves tablebase use off; with tables the cache gets NalimovCache MB.
+  std::snprintf(egtb_path, sizeof egtb_path, "%s", empty.path.c_str());
+  InitTablebasesAtStartUp(engine);
+  EXPECT_EQ(engine->useTablebases, 0);
+  EXPECT_EQ(TablebaseMaxMen, 0);
+  std::snprintf(egtb_path, sizeof egtb_path, "%s", tables.path.c_str());
+  InitTablebasesAtStartUp(engine);
+  EXPECT_EQ(engine->useTablebases, 1);
+  EXPECT_EQ(TablebaseMaxMen, 3);
+  EXPECT_EQ(TbCacheEntryCount, entriesOfDefaultSize);
+
+  // The option: a path without tables keeps the flag as it is; one with tables sets it.
+  command("setoption name UseNalimov value false");
+  command("setoption name NalimovPath value " + empty.path);
+  EXPECT_EQ(engine->useTablebases, 0);
+  EXPECT_EQ(TablebaseMaxMen, 0);
+  command("setoption name NalimovPath value " + tables.path + " ignored");
+  EXPECT_EQ(engine->useTablebases, 1);
+  EXPECT_EQ(TablebaseMaxMen, 3);
+  // Cache sizes beyond the option's range are held to it.
+  command("setoption name NalimovCache value 100000");
+  u32 largest = TbCacheEntryCount;
+  SetTablebaseCacheSize(128);
+  EXPECT_EQ(largest, TbCacheEntryCount);
+  command("setoption name NalimovCache value -5");
+  EXPECT_EQ(TbCacheEntryCount, 0u);
+  egtb_path[0] = '\0';
+  SetTablebaseCacheSize(0);
+  InitTablebases("");
+  TablebaseMaxMen = 0;
 }
 
 }  // namespace

@@ -61,6 +61,13 @@ TEST(UciWords, ScoresBeyondTheMateBandAreMateDistances) {
   for (const Case& c : cases) EXPECT_EQ(UciScore(c.score), c.text) << c.score;
 }
 
+TEST(UciWords, ClockBudgetKeepsAReserve) {
+  struct Case {
+    i32 clock, budget;
+  } cases[] = {{60000, 59950}, {1000, 950}, {100, 50}, {60, 30}, {1, 1}, {0, 0}, {-1, -1}, {-80, -80}};
+  for (const Case& c : cases) EXPECT_EQ(ClockBudget(c.clock), c.budget) << c.clock;
+}
+
 TEST(UciWords, MoveTimeBudgetStopsBeforeTheTime) {
   for (i32 t : {0, 1, 2, 10, 50, 100, 1000, 10000, 100000}) {
     i32 budget = MoveTimeBudget(t);
@@ -173,10 +180,10 @@ TEST_F(UciFront, GoPicksTheControllerAndItsLimits) {
       {"go movetime 1000", false, &uci.fixedTc, MoveTimeBudget(1000), 0, 0, 59, 0},
       {"go infinite", false, &uci.unlimitedTc, 0, 0, 0, 59, 1},
       {"go mate 3", false, &uci.unlimitedTc, 0, 0, 0, 59, 1},
-      {"go wtime 60000 btime 30000", true, &uci.dynamicTc, 30000, 0, 0, 59, 0},
-      {"go wtime 60000 btime 30000 winc 500 binc 700 movestogo 12", false, &uci.dynamicTc, 60000, 500, 12, 59, 0},
-      {"go wtime 60000 btime 30000 winc 500 binc 700", true, &uci.dynamicTc, 30000, 700, 0, 59, 0},
-      {"go btime 20000", false, &uci.dynamicTc, 30000, 0, 0, 59, 0},  // white's clock absent: kept
+      {"go wtime 60000 btime 30000", true, &uci.dynamicTc, 29950, 0, 0, 59, 0},
+      {"go wtime 60000 btime 30000 winc 500 binc 700 movestogo 12", false, &uci.dynamicTc, 59950, 500, 12, 59, 0},
+      {"go wtime 60000 btime 30000 winc 500 binc 700", true, &uci.dynamicTc, 29950, 700, 0, 59, 0},
+      {"go btime 20000", false, &uci.dynamicTc, 29950, 0, 0, 59, 0},  // white's clock absent: kept
       {"go wtime -1 btime 5", false, &uci.dynamicTc, -1, 0, 0, 59, 0},
       {"go depth 500", false, &uci.dynamicTc, 0, 0, 0, 59, 0},
   };

@@ -13,8 +13,10 @@ for flavour in release sanitize; do
 done
 
 # Tests that run two threads: the suites that create an Engine (and with it the worker
-# thread), the board tables built while another thread plays, and the trainer's threads.
-thread_tests='^(WorkerTest|TimeControllerTest|ApplyMoves|BoardThreads)\.|^Trainer\.(SameSeed|ThreadedStep)'
+# thread), the board tables built while another thread plays, the trainer's threads, protocol
+# lines written from two threads, and the UCI sessions with the real program (built with the
+# same sanitizer).
+thread_tests='^(WorkerTest|ThinkTest|TimeControllerTest|ApplyMoves|BoardThreads|ProtocolLines|PVViewer|UciFront|UciSession)\.|^Trainer\.(SameSeed|ThreadedStep)'
 rm -rf build/tsan
 bash scripts/build.sh tsan
 echo "== tests: tsan (two threads)"

@@ -4,7 +4,6 @@
 
 #include "search/pv_line.h"
 #include "search/pv_listener.h"
-#include "search/root_search.h"
 
 struct Engine;
 class Protocol;
@@ -21,7 +20,7 @@ class PVViewer : public PVListener {
   void onNewPV(const PVLine* pv, i32 multiPvIndex) override;
 };
 
-// The search's counters summed over the 60 frames (the node count is the root search's).
+// The tablebase hits of the search, summed over the 60 frames (the nodes: SearchNodes).
 u64 SearchTablebaseHits(const Engine* engine);
 // Elapsed milliseconds since the active controller's start.
 i64 SearchElapsedMs(const Engine* engine);

@@ -17,6 +17,7 @@
 #include "protocol/table_settings.h"
 #include "search/engine.h"
 #include "search/history_table.h"
+#include "search/root_search.h"
 
 const char UciDebugMoves[] =
     "startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 "
@@ -44,10 +45,17 @@ i32 IntAfter(const std::string& key, const std::string& text) {
 }
 
 i32 MoveTimeBudget(i32 moveTimeMs) {
-  // Waking the worker, the last nodes, playing and writing the move take a few
-  // milliseconds, more on a loaded machine.
-  i32 margin = 5 + moveTimeMs / 50;
-  return std::max(moveTimeMs - std::min(margin, 50), 1);
+  // Measured: the search stops about 1 ms after the budget, but on a loaded machine the line
+  // in, waking the worker and the line out add 10 ms and more as the interface counts them.
+  i32 margin = 10 + moveTimeMs / 20;
+  return std::max(moveTimeMs - std::min(margin, 60), 1);
+}
+
+i32 ClockBudget(i32 clockMs) {
+  // What the interface counts beyond the engine's own clock (the lines through the pipes, the
+  // wake-up, a loaded machine's scheduling) comes off every move; kept back once, it keeps a
+  // game at 1 s + 10 ms from running the clock past zero.
+  return clockMs > 0 ? clockMs - std::min(50, clockMs / 2) : clockMs;
 }
 
 std::string UciScore(i32 score) {
@@ -124,6 +132,14 @@ void UciGUI::commandUci() {
   writeLine("uciok");
 }
 
+// After its bestmove the worker takes a moment to go back to its wait, and the interface's
+// next command often comes within it; StopSearch would then sleep 10 ms, which every move would
+// pay from its clock. A busy worker is waited for in short steps instead.
+static void WaitOutBusyWorker(Engine* engine) {
+  while (engine->threadState.load() == ThreadBusy)
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
+
 void UciGUI::resetGame() {
   GameHistory* history = engine->history;
   history->count = 0;
@@ -136,6 +152,7 @@ void UciGUI::resetGame() {
 }
 
 void UciGUI::commandPosition(const std::string& given) {
+  WaitOutBusyWorker(engine);
   StopSearch(engine);
   std::lock_guard<std::mutex> lock(engine->thinkMutex);
   applyPendingOptions();
@@ -175,12 +192,8 @@ void UciGUI::commandPosition(const std::string& given) {
 bool UciGUI::lockWhenIdle(std::unique_lock<std::mutex>* lock) {
   // A worker that is still busy with its last move (writing it, going back to its wait) is
   // waited for: changing the search mode under its feet could start a search nobody asked for.
-  for (;;) {
-    i32 state = engine->threadState.load();
-    if (state == ThreadIdle) break;
-    if (state == ThreadThinking) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  WaitOutBusyWorker(engine);
+  if (engine->threadState.load() == ThreadThinking) return false;
   *lock = std::unique_lock<std::mutex>(engine->thinkMutex);
   return true;
 }
@@ -216,7 +229,7 @@ void UciGUI::commandGo(const std::string& arguments) {
     const char* timeKey = white ? "wtime" : "btime";
     i32 inc = IntAfter(white ? "winc" : "binc", arguments);
     // A clock of -1 (overstepped by a millisecond) is a clock, not a missing one.
-    if (present(timeKey)) dynamicTc.setTime(IntAfter(timeKey, arguments));
+    if (present(timeKey)) dynamicTc.setTime(ClockBudget(IntAfter(timeKey, arguments)));
     goIncrement = inc == -1 ? 0 : inc;
   }
   i32 movesToGoValue = IntAfter("movestogo", arguments);
@@ -237,7 +250,10 @@ void UciGUI::releaseSearch(bool stop) {
   ponderAllowed = 0;
   if (!stop && engine->timeController) engine->timeController->ponderHit();
   engine->ponderMode = PonderOff;
-  if (stop) StopSearch(engine);
+  if (stop) {
+    WaitOutBusyWorker(engine);
+    StopSearch(engine);
+  }
   {
     std::lock_guard<std::mutex> think(engine->thinkMutex);
     applyPendingOptions();

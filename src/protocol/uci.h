@@ -23,6 +23,11 @@ i32 IntAfter(const std::string& key, const std::string& text);
 // arrive within T, counted by the interface from its "go", so the search stops a little early.
 i32 MoveTimeBudget(i32 moveTimeMs);
 
+// The clock given to the dynamic controller for "go wtime/btime": the interface's clock less a
+// reserve of 50 ms (half of it below 100 ms) for the time the interface counts and the engine
+// cannot see.
+i32 ClockBudget(i32 clockMs);
+
 // The "score ..." part of an info line: "score mate N" beyond the mate band, else "score cp N".
 std::string UciScore(i32 score);
 

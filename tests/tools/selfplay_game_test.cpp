@@ -156,6 +156,8 @@ TEST_F(SelfPlayTest, GamesGiveConsistentQuietRecords) {
   SelfPlaySettings settings;
   settings.nodes = 400;
   int played = 0;
+  int clearLeads = 0;
+  int agreeing = 0;
   for (u64 game = 0; game < 6; ++game) {
     GameOutcome outcome;
     const std::vector<TrainingRecord> records = Play(settings, GameSeed(3, game), &outcome);
@@ -182,12 +184,22 @@ TEST_F(SelfPlayTest, GamesGiveConsistentQuietRecords) {
       Board board;
       ASSERT_TRUE(TrainingPositionToBoard(position, &board));
       EXPECT_FALSE(InCheck(&board)) << TrainingPositionFen(position);
+      int whiteLead = 0;
+      for (u8 piece : position.squares)
+        if (piece != Empty) whiteLead += ColourOf(piece) == White ? PieceValue[piece] : -PieceValue[piece];
+      if (std::abs(whiteLead) >= 500) {
+        ++clearLeads;
+        if ((whiteLead > 0) == (position.score > 0)) ++agreeing;
+      }
       if (position.spare < 255) {
         EXPECT_EQ(static_cast<int>(position.spare) % 2, static_cast<int>(position.sideToMove));
       }
     }
   }
   EXPECT_GT(played, 0);
+  // Scores are White's: with the material network a clear material lead and the score agree.
+  EXPECT_GT(clearLeads, 20);
+  EXPECT_GE(agreeing, clearLeads * 9 / 10);
 }
 
 TEST_F(SelfPlayTest, AGameDependsOnlyOnItsSeed) {

@@ -12,7 +12,7 @@
 #include "board/notation.h"
 #include "config/params.h"
 #include "eval/network.h"
-#include "protocol/protocol.h"
+#include "protocol/silent_protocol.h"
 #include "search/engine.h"
 #include "search/history_table.h"
 #include "search/root_search.h"
@@ -26,24 +26,6 @@
 #include "../tests/tablebase/tb_positions.cpp"
 
 namespace {
-
-class SilentProtocol final : public Protocol {
- public:
-  void write(const std::string&) override {}
-  void writeLine(const std::string&) override {}
-  std::string readLine() override { return "quit"; }
-  bool handleCommand(const std::string&) override { return false; }
-  void run() override {}
-  void sendBestMove(u32, u32) override {}
-  void sendPV(i64, i32, i32, u64, i32, i32, i32, const PVLine*) override {}
-  void sendCurrMove(u32, i32, i32, i32, u64, i32) override {}
-  void sendInfo(const std::string&) override {}
-  bool sendResult(i32) override { return false; }
-  bool isPonderEnabled() override { return false; }
-  i32 movesToGo() override { return 0; }
-  void setPost(bool) override {}
-  i32 increment() override { return 0; }
-};
 
 constexpr const char* Positions[] = {
     "8/8/8/3k4/8/8/8/R3K3 w - - 0 1",     // KRK

@@ -7,6 +7,7 @@
 
 #include "protocol/command_loop.h"
 #include "protocol/pv_viewer.h"
+#include "protocol/silent_protocol.h"
 #include "search/stub_protocol.h"
 
 namespace {
@@ -90,21 +91,8 @@ TEST(SearchFigures, NodesPerSecondSaturates) {
 }
 
 // Records what the viewer hands on.
-class RecordingProtocol final : public Protocol {
+class RecordingProtocol final : public SilentProtocol {
  public:
-  void write(const std::string&) override {}
-  void writeLine(const std::string&) override {}
-  std::string readLine() override { return "quit"; }
-  bool handleCommand(const std::string&) override { return false; }
-  void run() override {}
-  void sendBestMove(u32, u32) override {}
-  void sendCurrMove(u32, i32, i32, i32, u64, i32) override {}
-  void sendInfo(const std::string&) override {}
-  bool sendResult(i32) override { return false; }
-  bool isPonderEnabled() override { return false; }
-  i32 movesToGo() override { return 0; }
-  void setPost(bool) override {}
-  i32 increment() override { return 0; }
 
   struct Report {
     i64 timeMs;

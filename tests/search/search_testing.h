@@ -18,7 +18,7 @@
 #include "config/params.h"
 #include "eval/network.h"
 #include "eval/nnue.h"
-#include "protocol/protocol.h"
+#include "protocol/silent_protocol.h"
 #include "search/engine.h"
 #include "search/history_table.h"
 #include "search/pv_listener.h"
@@ -38,26 +38,13 @@ struct CurrMoveReport {
   i32 nps;
 };
 
-class RecordingProtocol final : public Protocol {
+class RecordingProtocol final : public SilentProtocol {
  public:
   std::vector<CurrMoveReport> currMoves;
 
-  void write(const std::string&) override {}
-  void writeLine(const std::string&) override {}
-  std::string readLine() override { return "quit"; }
-  bool handleCommand(const std::string&) override { return false; }
-  void run() override {}
-  void sendBestMove(u32, u32) override {}
-  void sendPV(i64, i32, i32, u64, i32, i32, i32, const PVLine*) override {}
   void sendCurrMove(u32 move, i32 number, i32 depth, i32, u64 nodes, i32 nps) override {
     currMoves.push_back({move, number, depth, nodes, nps});
   }
-  void sendInfo(const std::string&) override {}
-  bool sendResult(i32) override { return false; }
-  bool isPonderEnabled() override { return false; }
-  i32 movesToGo() override { return 0; }
-  void setPost(bool) override {}
-  i32 increment() override { return 0; }
 };
 
 // What the root tells the clock, with frame 0's window and line score at each call.

@@ -11,12 +11,12 @@
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "protocol/protocol.h"
+#include "protocol/silent_protocol.h"
 #include "search/engine.h"
 
 namespace {
 
-class StubProtocol final : public Protocol {
+class StubProtocol final : public SilentProtocol {
  public:
   std::atomic<int> bestMoves{0};
   std::atomic<u32> lastBest{0};
@@ -27,19 +27,11 @@ class StubProtocol final : public Protocol {
   i32 movesToGoValue = 0;
   i32 incrementValue = 0;
 
-  void write(const std::string&) override {}
-  void writeLine(const std::string&) override {}
-  std::string readLine() override { return "quit"; }
-  bool handleCommand(const std::string&) override { return false; }
-  void run() override {}
   void sendBestMove(u32 move, u32 ponderMove) override {
     lastBest = move;
     lastPonder = ponderMove;
     bestMoves.fetch_add(1);
   }
-  void sendPV(i64, i32, i32, u64, i32, i32, i32, const PVLine*) override {}
-  void sendCurrMove(u32, i32, i32, i32, u64, i32) override {}
-  void sendInfo(const std::string&) override {}
   bool sendResult(i32 code) override {
     std::lock_guard<std::mutex> lock(resultsMutex);
     results.push_back(code);
@@ -47,7 +39,6 @@ class StubProtocol final : public Protocol {
   }
   bool isPonderEnabled() override { return ponderEnabled.load(); }
   i32 movesToGo() override { return movesToGoValue; }
-  void setPost(bool) override {}
   i32 increment() override { return incrementValue; }
 
   std::vector<i32> resultsSoFar() {

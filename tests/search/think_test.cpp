@@ -11,7 +11,7 @@
 #include "book/book.h"
 #include "config/params.h"
 #include "eval/network.h"
-#include "protocol/protocol.h"
+#include "protocol/silent_protocol.h"
 #include "search/engine.h"
 #include "search/game_history.h"
 #include "search/root_search.h"
@@ -26,7 +26,7 @@ u32 MoveOf(const char* text) {
 }
 
 // Records Think's reports; sendResult answers as told (true: XBoard ends the game on it).
-class ThinkProtocol final : public Protocol {
+class ThinkProtocol final : public SilentProtocol {
  public:
   struct PvReport {
     i64 timeMs;
@@ -39,26 +39,14 @@ class ThinkProtocol final : public Protocol {
   std::vector<i32> results;
   bool endsGame = false;
 
-  void write(const std::string&) override {}
-  void writeLine(const std::string&) override {}
-  std::string readLine() override { return "quit"; }
-  bool handleCommand(const std::string&) override { return false; }
-  void run() override {}
-  void sendBestMove(u32, u32) override {}
   void sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32 bound, i32 index,
               const PVLine* pv) override {
     pvs.push_back({timeMs, depth, selDepth, nodes, nps, bound, index, *pv});
   }
-  void sendCurrMove(u32, i32, i32, i32, u64, i32) override {}
-  void sendInfo(const std::string&) override {}
   bool sendResult(i32 code) override {
     results.push_back(code);
     return endsGame;
   }
-  bool isPonderEnabled() override { return false; }
-  i32 movesToGo() override { return 0; }
-  void setPost(bool) override {}
-  i32 increment() override { return 0; }
 };
 
 class ThinkTest : public ::testing::Test {

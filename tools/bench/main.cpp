@@ -15,7 +15,7 @@
 #include "config/ini_file.h"
 #include "config/params.h"
 #include "eval/network.h"
-#include "protocol/protocol.h"
+#include "protocol/silent_protocol.h"
 #include "search/engine.h"
 #include "search/history_table.h"
 #include "search/root_search.h"
@@ -41,25 +41,6 @@ constexpr const char* BenchmarkFens[13] = {
     "r4rk1/2q2ppp/p4n2/1p1b2B1/1b1N4/3B3P/PP3PP1/R2QR1K1 w - - 0 20",
     "2rq1rk1/1b2b1pp/p2p4/np1Ppp1n/4P3/3B1NPP/PP1NQP2/R1B1R1K1 w - f6 0 18",
     "r1br1nk1/p3q1pp/2p5/5p2/4p3/2N1P3/PPQN1PPP/2RR2K1 b - - 0 17",
-};
-
-// The search reports nothing here; the tool prints its own lines.
-class SilentProtocol final : public Protocol {
- public:
-  void write(const std::string&) override {}
-  void writeLine(const std::string&) override {}
-  std::string readLine() override { return "quit"; }
-  bool handleCommand(const std::string&) override { return false; }
-  void run() override {}
-  void sendBestMove(u32, u32) override {}
-  void sendPV(i64, i32, i32, u64, i32, i32, i32, const PVLine*) override {}
-  void sendCurrMove(u32, i32, i32, i32, u64, i32) override {}
-  void sendInfo(const std::string&) override {}
-  bool sendResult(i32) override { return false; }
-  bool isPonderEnabled() override { return false; }
-  i32 movesToGo() override { return 0; }
-  void setPost(bool) override {}
-  i32 increment() override { return 0; }
 };
 
 std::string NetworkPath(int argc, char** argv) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/training_record.h"
-#include "protocol/protocol.h"
+#include "protocol/silent_protocol.h"
 #include "search/time_controller.h"
 
 struct Engine;
@@ -28,25 +28,6 @@ class NodeBudgetController final : public TimeController {
   void setStable() override {}
   void iterationDone(i32, u32) override {}
   bool isTimeUp() override;
-};
-
-// The search reports to nobody while the tools run it.
-class SilentProtocol final : public Protocol {
- public:
-  void write(const std::string&) override {}
-  void writeLine(const std::string&) override {}
-  std::string readLine() override { return "quit"; }
-  bool handleCommand(const std::string&) override { return false; }
-  void run() override {}
-  void sendBestMove(u32, u32) override {}
-  void sendPV(i64, i32, i32, u64, i32, i32, i32, const PVLine*) override {}
-  void sendCurrMove(u32, i32, i32, i32, u64, i32) override {}
-  void sendInfo(const std::string&) override {}
-  bool sendResult(i32) override { return false; }
-  bool isPonderEnabled() override { return false; }
-  i32 movesToGo() override { return 0; }
-  void setPost(bool) override {}
-  i32 increment() override { return 0; }
 };
 
 struct SelfPlaySettings {

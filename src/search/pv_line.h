@@ -13,6 +13,18 @@ struct PVLine {
   i32 score;       // side to move's view at the line's first position
 };
 
+// The line becomes move followed by the child's line (cut at PVMaxLength), with the child's
+// flag and the given score.
+inline void CopyLine(PVLine* line, u32 move, const PVLine* childLine, i32 score) {
+  line->moves[0] = move;
+  i32 length = 1;
+  for (i32 k = 0; k < childLine->length && length < PVMaxLength; ++k)
+    line->moves[length++] = childLine->moves[k];
+  line->length = length;
+  line->flag = childLine->flag;
+  line->score = score;
+}
+
 constexpr u32 MultiPvCapacity = 20;
 constexpr i32 MultiPvListFull = 9999;
 

@@ -133,15 +133,7 @@ i32 Quiesce(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
         frame->nodeType = 2;
         return score;
       }
-      PVLine* line = &frame->line;
-      const PVLine* childLine = &child->line;
-      line->moves[0] = move;
-      i32 length = 1;
-      for (i32 k = 0; k < childLine->length && length < PVMaxLength; ++k)
-        line->moves[length++] = childLine->moves[k];
-      line->length = length;
-      line->flag = childLine->flag;
-      line->score = score;
+      CopyLine(&frame->line, move, &child->line, score);
       best = score;
       frame->nodeType = 3;
     }

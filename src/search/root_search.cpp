@@ -87,16 +87,6 @@ void ReportCurrentMove(Engine* engine, u32 move, i32 number, i32 depth) {
                                  SearchNodesPerSecond(engine, nodes));
 }
 
-void CopyRootLine(PVLine* line, u32 move, const PVLine* childLine, i32 score) {
-  line->moves[0] = move;
-  i32 length = 1;
-  for (i32 k = 0; k < childLine->length && length < PVMaxLength; ++k)
-    line->moves[length++] = childLine->moves[k];
-  line->length = length;
-  line->flag = childLine->flag;
-  line->score = score;
-}
-
 // Highest score first, the earlier move on equal scores.
 void SortRootMoves(MoveList* list) {
   for (i32 i = 1; i < list->count; ++i) {
@@ -192,7 +182,7 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
 
     if (v > alpha) {
       root->nodeType = 3;
-      CopyRootLine(&root->line, move, &first->line, v);
+      CopyLine(&root->line, move, &first->line, v);
       if (!root->line.flag) CompletePvFromHash(engine);
       NotifyListeners(engine, &root->line, 0);
       if (v >= beta) {
@@ -321,7 +311,7 @@ void SearchMultiPv(Engine* engine, i32 lines) {
       moves->scores[i] = 128 * v - i;
       if (v > threshold) {
         i32 place = list->update(move, &first->line, v);
-        if (place == 0) CopyRootLine(&root->line, move, &first->line, v);
+        if (place == 0) CopyLine(&root->line, move, &first->line, v);
         if (place != MultiPvListFull) {
           u32 shown = list->count < static_cast<u32>(lines) ? list->count : static_cast<u32>(lines);
           for (u32 k = 0; k < shown; ++k)

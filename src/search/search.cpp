@@ -112,16 +112,6 @@ inline bool MatchesCheckPattern(const Board* board, u8 mover, u32 to, u32 kingSq
   }
 }
 
-inline void CopyLine(PVLine* line, u32 move, const PVLine* childLine, i32 score) {
-  line->moves[0] = move;
-  i32 length = 1;
-  for (i32 k = 0; k < childLine->length && length < PVMaxLength; ++k)
-    line->moves[length++] = childLine->moves[k];
-  line->length = length;
-  line->flag = childLine->flag;
-  line->score = score;
-}
-
 }  // namespace
 
 i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {

@@ -35,15 +35,15 @@ mkdir -p "$work/tervik"
 sed "s|^nnue_path=.*|nnue_path=$net|" tervik.ini > "$work/tervik/tervik.ini"
 for opponent in $opponents; do
   case $opponent in
-    glaurung) spec=(name=glaurung cmd=/usr/games/glaurung option.Threads=1 option.OwnBook=false) ;;
-    toga2) spec=(name=toga2 cmd=/usr/games/toga2 option.OwnBook=false) ;;
-    phalanx) spec=(name=phalanx cmd=/usr/games/phalanx proto=xboard "args=-b- -l-") ;;
+    glaurung) opponent_args=(name=glaurung cmd=/usr/games/glaurung option.Threads=1 option.OwnBook=false) ;;
+    toga2) opponent_args=(name=toga2 cmd=/usr/games/toga2 option.OwnBook=false) ;;
+    phalanx) opponent_args=(name=phalanx cmd=/usr/games/phalanx proto=xboard "args=-b- -l-") ;;
     *) echo "unknown opponent $opponent" >&2; exit 2 ;;
   esac
   echo "== tervik ($(basename "$net")) vs $opponent, $games games at $tc"
   node build/match/match.mjs \
     --engine name=tervik cmd="$engine" dir="$work/tervik" option.Hash=64 \
-    --engine "${spec[@]}" \
+    --engine "${opponent_args[@]}" \
     --tc "$tc" --games "$games" --concurrency "$concurrency" \
     --openings "$openings" --repeat --seed 1 \
     --pgnout "$work/$opponent.pgn" --quiet 2>&1 | tee "$work/$opponent.log"

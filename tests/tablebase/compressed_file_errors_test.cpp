@@ -186,19 +186,9 @@ i32 ReadStream(const BitWriter& bits, i32 count, u8* lengths, u32 size = 0) {
 // The 128 small-code lengths: the given ones, every other 0 (zero runs of up to 15).
 void PutSmallLengths(BitWriter* out, std::vector<std::pair<u32, u32>> set, u32 width) {
   out->put(0, 1);
-  out->put(width, 5);
-  std::vector<u32> lengths(128, 0);
-  for (auto [i, v] : set) lengths[i] = v;
-  for (u32 i = 0; i < 128;) {
-    out->put(lengths[i], width);
-    ++i;
-    if (lengths[i - 1] == 0) {
-      u32 run = 0;
-      while (run < 15 && i + run < 128 && lengths[i + run] == 0) ++run;
-      out->put(run, 4);
-      i += run;
-    }
-  }
+  u8 lengths[128] = {};
+  for (auto [i, v] : set) lengths[i] = static_cast<u8>(v);
+  WriteSmallLengths(out, lengths, width);
 }
 
 TEST(CodeLengthStream, FailureCodes) {

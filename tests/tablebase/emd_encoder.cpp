@@ -109,6 +109,25 @@ PrefixCode MakeCode(std::vector<u8> lengths) {
   return code;
 }
 
+
+// A run of `cover` equal lengths (cover >= 2) as the run symbol of code B and its extra bits.
+void RunSymbol(u64 cover, u32* symbol, u64* extra, u32* extraBits) {
+  const u64 run = cover - 2;
+  *extra = 0;
+  *extraBits = 0;
+  if (run <= 32) {
+    *symbol = static_cast<u32>(run);
+    return;
+  }
+  u32 k = 0;
+  while ((u64{2} << k) <= run - 31) ++k;
+  *symbol = 32 + k;
+  *extra = run - 31 - (u64{1} << k);
+  *extraBits = k;
+}
+
+}  // namespace
+
 // The 128 small-code lengths after their all-zero flag: a field width, the fields, and after
 // each 0 a 4-bit count of further zeros.
 void WriteSmallLengths(BitWriter* out, const u8* lengths, u32 fieldWidth) {
@@ -129,24 +148,6 @@ void WriteSmallLengths(BitWriter* out, const u8* lengths, u32 fieldWidth) {
     }
   }
 }
-
-// A run of `cover` equal lengths (cover >= 2) as the run symbol of code B and its extra bits.
-void RunSymbol(u64 cover, u32* symbol, u64* extra, u32* extraBits) {
-  const u64 run = cover - 2;
-  *extra = 0;
-  *extraBits = 0;
-  if (run <= 32) {
-    *symbol = static_cast<u32>(run);
-    return;
-  }
-  u32 k = 0;
-  while ((u64{2} << k) <= run - 31) ++k;
-  *symbol = 32 + k;
-  *extra = run - 31 - (u64{1} << k);
-  *extraBits = k;
-}
-
-}  // namespace
 
 std::vector<u8> HuffmanLengths(const std::vector<u64>& frequencies, u32 maxLength) {
   std::vector<u64> weights = frequencies;

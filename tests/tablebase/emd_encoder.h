@@ -21,6 +21,10 @@ struct CodeLengthStreamOptions {
   bool useRuns = true;       // code repeated lengths as runs (else every length alone)
 };
 
+// The 128 small-code lengths after their all-zero flag: a field width (0: the narrowest that
+// fits), the fields, and after each 0 a 4-bit count of further zeros.
+void WriteSmallLengths(BitWriter* out, const u8* lengths, u32 fieldWidth);
+
 // The code-length stream of `count` (128 or 1024) lengths, as ReadCodeLengthTable reads it.
 void WriteCodeLengthStream(BitWriter* out, const u8* lengths, u32 count,
                            const CodeLengthStreamOptions& options = {});

@@ -3,20 +3,8 @@
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
-function(run expected_status)
-  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${SOURCE} RESULT_VARIABLE status
-                  OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status STREQUAL expected_status)
-    message(FATAL_ERROR "${ARGN}\nexit ${status}, expected ${expected_status}\n${out}\n${err}")
-  endif()
-  set(out "${out}${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect pattern)
-  if(NOT out MATCHES "${pattern}")
-    message(FATAL_ERROR "output lacks '${pattern}':\n${out}")
-  endif()
-endfunction()
+set(RUN_DIRECTORY ${SOURCE})
+include(${CMAKE_CURRENT_LIST_DIR}/session_helpers.cmake)
 
 # Total bytes of the files a run wrote, data and validation apart.
 function(sizes prefix data_var val_var)

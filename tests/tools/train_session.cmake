@@ -2,19 +2,7 @@
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
-function(run expected_status)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status STREQUAL expected_status)
-    message(FATAL_ERROR "${ARGN}\nexit ${status}, expected ${expected_status}\n${out}\n${err}")
-  endif()
-  set(out "${out}${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect pattern)
-  if(NOT out MATCHES "${pattern}")
-    message(FATAL_ERROR "output lacks '${pattern}':\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/session_helpers.cmake)
 
 run(0 ${TRAIN} --make-test-data ${WORK}/data.rec 10000 7)
 file(SIZE ${WORK}/data.rec size)

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/arguments.h"
 #include "common/selfplay_game.h"
 #include "common/training_data.h"
 #include "config/ini_file.h"
@@ -65,16 +66,6 @@ SharedCounters* Shared = nullptr;
 
 void OnSignal(int) {
   if (Shared) Shared->stop.store(1);
-}
-
-bool ParseU64(const char* text, u64 low, u64 high, u64* value) {
-  if (text == nullptr || *text == '\0' || *text == '-') return false;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long v = std::strtoull(text, &end, 10);
-  if (errno != 0 || *end != '\0' || v < low || v > high) return false;
-  *value = v;
-  return true;
 }
 
 int BadUsage(const std::string& message) {

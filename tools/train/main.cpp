@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/arguments.h"
 #include "common/network_export.h"
 #include "common/synthetic_positions.h"
 #include "common/trainer.h"
@@ -37,16 +38,6 @@ static const char Usage[] =
     "usage: tervik-train --make-test-data FILE N [SEED]\n"
     "  Writes N made-up records for tests and timing: the positions of random legal games,\n"
     "  scored by material.\n";
-
-static bool ParseU64(const char* text, u64 low, u64 high, u64* value) {
-  if (text == nullptr || *text == '\0' || *text == '-') return false;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long v = std::strtoull(text, &end, 10);
-  if (errno != 0 || *end != '\0' || v < low || v > high) return false;
-  *value = v;
-  return true;
-}
 
 static bool ParseDouble(const char* text, double low, double high, double* value) {
   if (text == nullptr || *text == '\0') return false;

@@ -23,7 +23,8 @@ constexpr i32 KppkpId = 36;
 bool TableValueToScore(i32 value, i32 ply, i32* score) {
   if (value == 127) return false;
   if (value == 0) *score = 0;
-  else if (value > 0) *score = (value + 14873) * 2 - ply;
+  // A win takes an odd number of plies: 126 (mate with the next move) is 29999 - ply.
+  else if (value > 0) *score = (value + 14873) * 2 + 1 - ply;
   else if (value >= -126) *score = ply + (value - 14874) * 2;
   else if (value == -127) *score = ply - 29748;
   else *score = 29746 - ply;

@@ -25,8 +25,8 @@ TEST(TablebaseScores, ValueBytesToScores) {
     i32 score;
   };
   const Case cases[] = {
-      {0, 3, true, 0},        {1, 3, true, 29745},     {126, 3, true, 29995},
-      {126, 10, true, 29988}, {127, 3, false, 0},      {-1, 3, true, -29747},
+      {0, 3, true, 0},        {1, 3, true, 29746},     {126, 3, true, 29996},
+      {126, 10, true, 29989}, {127, 3, false, 0},      {-1, 3, true, -29747},
       {-126, 3, true, -29997}, {-127, 3, true, -29745}, {-128, 3, true, 29743},
   };
   for (const Case& c : cases) {

@@ -21,7 +21,7 @@ TEST(TablebaseSearchProbe, StoresAFinalResult) {
   SetTablebaseCacheSize(1);
   EngineFixture fixture;
   Engine* engine = fixture.engine;
-  // Qh8 mates at once: the table says mate in 1 move, which scores one ply short.
+  // Qh8 mates at once: the table says mate in 1 move, one ply from this node.
   ASSERT_TRUE(fixture.setPosition("k7/8/1K6/8/8/8/7Q/8 w - - 0 1"));
   engine->useTablebases = 1;
   const i32 savedDepth = egtb_depth.load();
@@ -40,7 +40,7 @@ TEST(TablebaseSearchProbe, StoresAFinalResult) {
   root->capturedPiece = Empty;
   i32 score = 0;
   ASSERT_TRUE(ProbeTablebase(frame, &score));
-  EXPECT_EQ(score, 29998 - 1);
+  EXPECT_EQ(score, 29999 - 1);
   EXPECT_EQ(frame->stats.tablebaseHits, 1u);
   EXPECT_EQ(frame->nodeType, 4);
   EXPECT_EQ(frame->line.flag, 1);
@@ -48,7 +48,7 @@ TEST(TablebaseSearchProbe, StoresAFinalResult) {
   // A final entry answers any later probe, its mate distance counted from the probing node.
   TTProbe stored = TT.probe(engine->board, 64 * 59, 3, -30000, 30000);
   ASSERT_TRUE(stored.cutoff);
-  EXPECT_EQ(stored.score, 29998 - 3);
+  EXPECT_EQ(stored.score, 29999 - 3);
   EXPECT_EQ(stored.moves[0], EmptyMove);
 
   // Deeper in the tree only after a capture or a promotion, and only deep enough.
@@ -79,7 +79,7 @@ TEST(TablebaseSearchProbe, StoresAFinalResult) {
     i32 value = 0;
     EXPECT_EQ(ProbeTablebase(node, &value), c.probed) << c.name;
     if (c.probed) {
-      EXPECT_EQ(value, 29998 - c.ply) << c.name;
+      EXPECT_EQ(value, 29999 - c.ply) << c.name;
     }
     EXPECT_EQ(node->stats.tablebaseHits, c.probed ? 1u : 0u) << c.name;
   }

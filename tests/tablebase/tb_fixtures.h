@@ -8,7 +8,6 @@
 //   -126     the side to move is mated
 //   k - 126  the side to move is mated in k moves (k >= 1)
 //   127 - m  the side to move mates in m moves (m >= 1)
-// Mated positions score exactly; wins score one ply short of the true distance.
 //
 // The solver and TbExpectedClassValue look positions up the way the probe does, through the
 // material tree, and enter every row in it first (TbEnterAllRowsInTree), as registering every

@@ -1,6 +1,7 @@
 // Think: the book, the end of the game, draw claims, the search and resignation.
 #include "search/think.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -40,7 +41,9 @@ i32 BookLineScore(i32 weight) { return static_cast<i32>(400.0 * weight / BookWei
 
 bool ResignationDue(i32 score, i64 elapsedMs, i32 depthReached) {
   // Mate scores are left to the game: a mate the search sees may still be escaped.
-  return score < -resign.load() && score >= -29599 && elapsedMs > 2000 && depthReached > 5;
+  // In 64 bits: the registry keeps any 32-bit value, and -INT_MIN has no 32-bit form.
+  return static_cast<i64>(score) < -static_cast<i64>(resign.load()) && score >= -29599 &&
+         elapsedMs > 2000 && depthReached > 5;
 }
 
 static int LibraryRandom() { return std::rand(); }
@@ -49,10 +52,12 @@ static int LibraryRandom() { return std::rand(); }
 static bool PlayFromBook(Engine* engine) {
   std::srand(static_cast<unsigned>(std::clock()));
   CollectBookMoves(engine->bookPair, &engine->bookCandidates);
-  i32 threshold = book_min_percent.load();
+  // The stored values may be anything: a threshold out of 0..100 just takes all or no moves.
+  i64 threshold = book_min_percent.load();
   if (SideToMove(engine->board) == Black) threshold -= book_white_advantage.load();
-  i32 chosen = ChooseBookCandidate(&engine->bookCandidates, threshold, book_random.load() != 0,
-                                   LibraryRandom);
+  threshold = std::clamp<i64>(threshold, -1, 101);
+  i32 chosen = ChooseBookCandidate(&engine->bookCandidates, static_cast<i32>(threshold),
+                                   book_random.load() != 0, LibraryRandom);
   if (chosen < 0) return false;
   PVLine& line = engine->frames[0].line;
   line.moves[0] = engine->bookCandidates.moves[chosen];

@@ -2,6 +2,8 @@
 // the repetition window, and resignation; run on the test thread with the worker idle.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <mutex>
 #include <vector>
 
@@ -150,6 +152,33 @@ TEST_F(ThinkTest, PlaysABookMoveAndReportsItAsAOneMoveLine) {
   EXPECT_GT(SearchNodes(engine), 0u) << "searched instead";
 }
 
+TEST_F(ThinkTest, BookThresholdsOfAnyStoredValueTakeAllOrNoMoves) {
+  // Black to move, a book that knows 1...e5: the threshold less White's advantage must not
+  // overflow whatever the two stored values are.
+  position(StartFen, {"e2e4"});
+  Board after = *engine->board;
+  u32 e5 = MoveOf("e7e5");
+  MakeMove(&after, after.squares[MoveFrom(e5)], e5);
+  Book& book = engine->bookPair->mainBook;
+  book.table = new BookEntry[64]();
+  book.capacity = 64;
+  *FindBookSlot(&book, after.key) = BookEntry{after.key, 4, 6};
+  book.used = 1;
+  struct Case {
+    i32 minPercent, whiteAdvantage;
+    bool plays;
+  } cases[] = {// the moves played from the book first: a search leaves its node count behind
+               {INT_MIN, INT_MAX, true}, {-5, 0, true}, {INT_MAX, INT_MIN, false}, {200, 0, false}};
+  for (const Case& c : cases) {
+    book_min_percent = c.minPercent;
+    book_white_advantage = c.whiteAdvantage;
+    ASSERT_TRUE(think());
+    const PVLine& line = engine->frames[0].line;
+    EXPECT_EQ(line.length == 1 && line.moves[0] == e5 && SearchNodes(engine) == 0, c.plays)
+        << c.minPercent << " " << c.whiteAdvantage;
+  }
+}
+
 TEST_F(ThinkTest, EndgamesDoNotConsultTheBook) {
   position("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
   Board after = *engine->board;
@@ -253,6 +282,14 @@ TEST(Resignation, NeedsALosingScoreTimeAndDepth) {
     EXPECT_EQ(ResignationDue(c.score, c.elapsed, c.depth), c.resigns) << c.score << " " << c.elapsed;
   resign = 500;
   EXPECT_TRUE(ResignationDue(-501, 2001, 6));
+  // Any stored value is compared without overflow: below zero resigns at any non-mate
+  // score, the largest never.
+  resign = INT_MIN;
+  EXPECT_TRUE(ResignationDue(29000, 2500, 6));
+  resign = -1;
+  EXPECT_TRUE(ResignationDue(0, 2500, 6));
+  resign = INT_MAX;
+  EXPECT_FALSE(ResignationDue(-29599, 2500, 6));
   RegisterParams();
 }
 

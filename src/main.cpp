@@ -11,6 +11,7 @@
 #include "eval/network.h"
 #include "protocol/table_settings.h"
 #include "protocol/uci.h"
+#include "protocol/xboard.h"
 #include "search/engine.h"
 
 // The front end lives until the process ends (and stays reachable for leak checkers).
@@ -26,15 +27,17 @@ int main(int argc, char** argv) {
   BuildRayLists();
   LoadNetwork(nnue_path);
 
-  // -xboard and -profile are not built yet: every command line starts UCI.
-  (void)argc;
-  (void)argv;
-  UciGUI* uci = new UciGUI();
-  FrontEnd = uci;
-  uci->engine = new Engine(uci);
-  uci->ponderAllowed = 1;
-  uci->multiPvCount = 1;
-  Engine* engine = uci->engine;
+  // -profile is not built yet: it starts UCI like every other command line.
+  if (argc == 2 && std::strcmp(argv[1], "-xboard") == 0) {
+    FrontEnd = new XBoardGUI();  // it creates the engine
+  } else {
+    UciGUI* uci = new UciGUI();
+    FrontEnd = uci;
+    uci->engine = new Engine(uci);
+    uci->ponderAllowed = 1;
+    uci->multiPvCount = 1;
+  }
+  Engine* engine = FrontEnd->engine;
 
   InitTablebasesAtStartUp(engine);
   ResizeTableForHash(Hash.load());

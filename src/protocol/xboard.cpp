@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "board/movegen.h"
 #include "board/notation.h"
 #include "book/book.h"
 #include "config/params.h"
@@ -184,7 +185,14 @@ void XBoardGUI::sendBestMove(u32 move, u32 ponderMove) {
     hintMove = line.length > 1 ? line.moves[1] : 0;
   }
   if (analyseMode.load()) return;
-  writeLine("move " + MoveToText(move));
+  std::string line = "move " + MoveToText(move);
+  // A move that ends the game goes out with its result line, in one write: an interface that
+  // ends the game on the move and starts the next one must not read the result there.
+  if (CountLegalMoves(board) == 0) {
+    heldMoveLine = line;
+    return;
+  }
+  writeLine(line);
 }
 
 void XBoardGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32, i32 boundKind, i32,
@@ -212,9 +220,12 @@ bool XBoardGUI::sendResult(i32 resultCode) {
   // and the analysis goes on where there is something to search.
   if (analyseMode.load()) return false;
   const char* line = ResultLineOf(resultCode);
-  if (!line) return true;
-  writeLine(line);
-  learnGame(LearningCodeOf(resultCode));
+  std::string text = heldMoveLine;
+  heldMoveLine.clear();
+  if (line && !text.empty()) text += '\n';
+  if (line) text += line;
+  if (!text.empty()) writeLine(text);
+  if (line) learnGame(LearningCodeOf(resultCode));
   return true;
 }
 

@@ -142,4 +142,5 @@ class XBoardGUI : public Protocol {
   void leaveAnalysis();
 
   std::vector<std::pair<std::string, std::string>> deferred;  // main thread only
+  std::string heldMoveLine;  // worker only: a game-ending move, written with its result
 };

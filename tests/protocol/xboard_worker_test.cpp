@@ -121,6 +121,29 @@ TEST_F(XBoardWorker, GamesThatTheEngineEndsAreReportedAndLearnedOnce) {
   EXPECT_EQ(fs::file_size("learn.book"), 4u + 16u * LearnBookStartCapacity);
 }
 
+// Protocol output recorded write by write.
+std::vector<std::string> Writes;
+ssize_t RecordWrite(void*, const char* data, size_t size) {
+  Writes.emplace_back(data, size);
+  return static_cast<ssize_t>(size);
+}
+
+TEST_F(XBoardWorker, AGameEndingMoveGoesOutWithItsResultInOneWrite) {
+  command("xboard");
+  command("sd 3");
+  command("setboard k7/8/1K6/8/8/8/8/6Q1 w - - 0 1");
+  cookie_io_functions_t recorder{nullptr, RecordWrite, nullptr, nullptr};
+  std::FILE* recording = fopencookie(nullptr, "w", recorder);
+  ASSERT_NE(recording, nullptr);
+  Writes.clear();
+  ProtocolOutput = recording;
+  session({"go"});
+  ProtocolOutput = out;
+  std::fclose(recording);
+  ASSERT_FALSE(Writes.empty());
+  EXPECT_EQ(Writes.back(), "move g1g8\n1-0 {White mates}\n");
+}
+
 TEST_F(XBoardWorker, GamesThatTheInterfaceEndsAreLearnedFromItsResult) {
   command("xboard");
   command("sd 2");

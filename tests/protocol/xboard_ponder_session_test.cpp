@@ -92,6 +92,9 @@ TEST_F(XBoardPonderSession, PonderHitsAndMissesAnswerLegalMoves) {
 }
 
 TEST_F(XBoardPonderSession, CommandsDuringTheEnginesOwnSearchGetItsMoveAtOnce) {
+  // A move on the engine's turn is refused; a command that changes the game gets the move.
+  // Nothing learned: a learned reply would be a book move, played at once.
+  start("learn_book=false\n");
   for (const char* command : {"?", "result 1-0 {White wins}", "force", "new", "easy", "undo"}) {
     SCOPED_TRACE(command);
     send("new");
@@ -100,6 +103,8 @@ TEST_F(XBoardPonderSession, CommandsDuringTheEnginesOwnSearchGetItsMoveAtOnce) {
     send("time 600000");
     send("e2e4");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    send("d2d4");
+    EXPECT_EQ(replies(), std::vector<std::string>{"Error (it's not your turn to move ): d2d4"});
     i64 sent = DriverNowMs();
     send(command);
     move(AnswerBoundMs);

@@ -97,6 +97,13 @@ class XBoardFixture : public ::testing::Test {
     ADD_FAILURE() << "no line starting with " << prefix;
     return seen;
   }
+  bool WaitForThinking() {
+    for (int i = 0; i < 20000; ++i) {
+      if (engine->threadState.load() == ThreadThinking) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
   // Waits (bounded) until the worker ponders on the reply it expects.
   bool pondering() {
     for (int i = 0; i < 20000; ++i) {

@@ -7,6 +7,7 @@
 #include "board/movegen.h"
 #include "board/zobrist.h"
 #include "book/book.h"
+#include "protocol/uci.h"
 #include "protocol/xboard_fixture.h"
 
 namespace {
@@ -165,6 +166,26 @@ TEST_F(XBoardWorker, GamesThatTheInterfaceEndsAreLearnedFromItsResult) {
     EXPECT_FALSE(fs::exists("learn.book")) << setting;
     LookupParam("learn_book")->set("true");
   }
+}
+
+TEST_F(XBoardWorker, ALevelDuringASearchTakesEffectBeforeTheNextOne) {
+  command("xboard");
+  command("st 30");
+  command("new");
+  command("e2e4");  // a search of up to 30 s under the fixed controller
+  ASSERT_TRUE(WaitForThinking());
+  command("level 40 5 0");
+  command("time 6000");  // after the level that waits, for its controller
+  EXPECT_EQ(gui->levelMoves.load(), 0);
+  EXPECT_EQ(gui->fixedTc.time.load(), MoveTimeBudget(30000));
+  command("?");
+  linesUntil("move ");
+  waitIdle();
+  EXPECT_EQ(engine->timeController, &gui->dynamicTc);
+  EXPECT_EQ(gui->levelMoves.load(), 40);
+  EXPECT_EQ(gui->dynamicTc.timePerControl, 300000);
+  EXPECT_EQ(gui->dynamicTc.time.load(), 60000);
+  EXPECT_EQ(gui->startMove.load(), 1u) << "counted from the game when the level took effect";
 }
 
 // A game in which the engine, after its reply to e2e4, ponders on the move it expects.

@@ -1,6 +1,7 @@
 // The incremental attack map and the two square tables its readers use.
 #include "board/attack_map.h"
 
+#include <bit>
 #include <mutex>
 
 #include "board/rays.h"
@@ -12,6 +13,12 @@ namespace {
 
 // Steps from a square to the board's edge in each direction: the bound of every ray walk.
 u8 StepsToEdge[64][8];
+// The squares a knight or a king on the square attacks.
+u64 KnightTargets[64];
+u64 KingTargets[64];
+
+// Bit d set for every direction d the slider moves in: bishop, rook, queen.
+constexpr u32 SliderDirections[3] = {0xaa, 0x55, 0xff};
 
 std::once_flag squareTablesBuilt;
 
@@ -37,19 +44,25 @@ void BuildTables() {
     for (u32 d = 0; d < 8; ++d)
       for (u32 n = 1; n <= StepsToEdge[a][d]; ++n)
         SquareRelation[a][RaySquare[a][d * 8 + n]] = static_cast<u8>(1 | (d << 2) | (n << 5));
+    KnightTargets[a] = KingTargets[a] = 0;
     for (int i = 0; i < 8; ++i) {
       i32 file = FileOf(a) + KnightStepFile[i], rank = RankOf(a) + KnightStepRank[i];
-      if (file >= 0 && file < 8 && rank >= 0 && rank < 8) SquareRelation[a][MakeSquare(file, rank)] = 2;
+      if (file >= 0 && file < 8 && rank >= 0 && rank < 8) {
+        SquareRelation[a][MakeSquare(file, rank)] = 2;
+        KnightTargets[a] |= u64{1} << MakeSquare(file, rank);
+      }
+      if (StepsToEdge[a][i] > 0) KingTargets[a] |= u64{1} << RaySquare[a][i * 8 + 1];
     }
   }
 }
 
-inline void SetAttacked(AttackMap* map, u32 square, u32 colour) {
-  map->attacked[colour] |= SquareBit[square];
-}
-inline void ClearIfUnattacked(AttackMap* map, u32 square, u32 colour) {
-  if (map->words[square][colour] == 0) map->attacked[colour] &= ~SquareBit[square];
-}
+// The walks below collect the attacked bits they set or clear and write them once at the end,
+// and step along rays by square offsets rather than through the ray lists: the next square
+// does not wait for the load of the last one.
+
+inline u64 Bit(u32 square) { return u64{1} << square; }
+// The bit of the square when its word has just become 0.
+inline u64 EmptiedBit(AttackWord word, u32 square) { return word == 0 ? Bit(square) : 0; }
 
 // Target squares of a pawn's captures; -1 when off the board.
 inline void PawnTargets(u8 piece, u32 square, i32* lower, i32* higher) {
@@ -67,6 +80,7 @@ void PlacePieceAttacks(AttackMap* map, u8 piece, u32 square) {
   const u8* squares = map->board->squares;
   // A piece on the square now stops every ray that ran through it.
   for (u32 k = 0; k < 2; ++k) {
+    u64 emptied = 0;
     AttackWord sliders = map->words[square][k] & SliderFieldsMask;
     for (u32 i = 0; sliders; ++i, sliders >>= 3) {
       if ((sliders & 7) == 0) continue;
@@ -75,28 +89,27 @@ void PlacePieceAttacks(AttackMap* map, u8 piece, u32 square) {
       u32 t = square;
       for (u32 n = StepsToEdge[square][away]; n; --n) {
         t += offset;
-        map->words[t][k] &= ~(7u << (3 * i));
-        ClearIfUnattacked(map, t, k);
+        AttackWord& word = map->words[t][k];
+        word &= ~(7u << (3 * i));
+        emptied |= EmptiedBit(word, t);
         if (squares[t] != Empty) break;
       }
     }
+    map->attacked[k] &= ~emptied;
   }
 
   u32 c = ColourOf(piece);
+  u64 reached = 0;
   switch (piece) {
     case WhiteKing:
     case BlackKing:
-      for (const RayNode* node = KingRays[square]; node; node = node->nextRay) {
-        map->words[node->to][c] |= KingAttackBit;
-        SetAttacked(map, node->to, c);
-      }
+      reached = KingTargets[square];
+      for (u64 b = reached; b; b &= b - 1) map->words[std::countr_zero(b)][c] |= KingAttackBit;
       break;
     case WhiteKnight:
     case BlackKnight:
-      for (const RayNode* node = KnightRays[square]; node; node = node->nextRay) {
-        map->words[node->to][c] += KnightAttackUnit;
-        SetAttacked(map, node->to, c);
-      }
+      reached = KnightTargets[square];
+      for (u64 b = reached; b; b &= b - 1) map->words[std::countr_zero(b)][c] += KnightAttackUnit;
       break;
     case WhitePawn:
     case BlackPawn: {
@@ -104,73 +117,85 @@ void PlacePieceAttacks(AttackMap* map, u8 piece, u32 square) {
       PawnTargets(piece, square, &lower, &higher);
       if (lower >= 0) {
         map->words[lower][c] |= PawnAttackLowerBit;
-        SetAttacked(map, lower, c);
+        reached |= Bit(lower);
       }
       if (higher >= 0) {
         map->words[higher][c] |= PawnAttackHigherBit;
-        SetAttacked(map, higher, c);
+        reached |= Bit(higher);
       }
       break;
     }
     case Empty:
       break;
     default:
-      for (const RayNode* node = RaysByPiece[piece][square]; node;) {
-        u32 shift = 3 * ((node->tag + 4) & 7);
-        AttackWord& word = map->words[node->to][c];
-        word = (word & ~(7u << shift)) | (node->distance << shift);
-        SetAttacked(map, node->to, c);
-        node = squares[node->to] == Empty ? node->nextIfEmpty : node->nextRay;
+      for (u32 directions = SliderDirections[TypeOf(piece) - TypeOf(WhiteBishop)]; directions;
+           directions &= directions - 1) {
+        const u32 d = static_cast<u32>(std::countr_zero(directions));
+        const u32 shift = 3 * ((d + 4) & 7);
+        const i32 offset = DirectionOffset[d];
+        u32 t = square;
+        for (u32 n = 1; n <= StepsToEdge[square][d]; ++n) {
+          t += offset;
+          AttackWord& word = map->words[t][c];
+          word = (word & ~(7u << shift)) | (n << shift);
+          reached |= Bit(t);
+          if (squares[t] != Empty) break;
+        }
       }
       break;
   }
+  map->attacked[c] |= reached;
 }
 
 void RemovePieceAttacks(AttackMap* map, u8 piece, u32 square) {
   const u8* squares = map->board->squares;
   u32 c = ColourOf(piece);
+  u64 emptied = 0;
   switch (piece) {
     case WhiteKing:
     case BlackKing:
-      for (const RayNode* node = KingRays[square]; node; node = node->nextRay) {
-        map->words[node->to][c] &= ~KingAttackBit;
-        ClearIfUnattacked(map, node->to, c);
+      for (u64 b = KingTargets[square]; b; b &= b - 1) {
+        const u32 t = static_cast<u32>(std::countr_zero(b));
+        emptied |= EmptiedBit(map->words[t][c] &= ~KingAttackBit, t);
       }
       break;
     case WhiteKnight:
     case BlackKnight:
-      for (const RayNode* node = KnightRays[square]; node; node = node->nextRay) {
-        map->words[node->to][c] -= KnightAttackUnit;
-        ClearIfUnattacked(map, node->to, c);
+      for (u64 b = KnightTargets[square]; b; b &= b - 1) {
+        const u32 t = static_cast<u32>(std::countr_zero(b));
+        emptied |= EmptiedBit(map->words[t][c] -= KnightAttackUnit, t);
       }
       break;
     case WhitePawn:
     case BlackPawn: {
       i32 lower, higher;
       PawnTargets(piece, square, &lower, &higher);
-      if (lower >= 0) {
-        map->words[lower][c] &= ~PawnAttackLowerBit;
-        ClearIfUnattacked(map, lower, c);
-      }
-      if (higher >= 0) {
-        map->words[higher][c] &= ~PawnAttackHigherBit;
-        ClearIfUnattacked(map, higher, c);
-      }
+      if (lower >= 0) emptied |= EmptiedBit(map->words[lower][c] &= ~PawnAttackLowerBit, lower);
+      if (higher >= 0) emptied |= EmptiedBit(map->words[higher][c] &= ~PawnAttackHigherBit, higher);
       break;
     }
     case Empty:
       break;
     default:
-      for (const RayNode* node = RaysByPiece[piece][square]; node;) {
-        map->words[node->to][c] &= ~(7u << (3 * ((node->tag + 4) & 7)));
-        ClearIfUnattacked(map, node->to, c);
-        node = squares[node->to] == Empty ? node->nextIfEmpty : node->nextRay;
+      for (u32 directions = SliderDirections[TypeOf(piece) - TypeOf(WhiteBishop)]; directions;
+           directions &= directions - 1) {
+        const u32 d = static_cast<u32>(std::countr_zero(directions));
+        const AttackWord field = 7u << (3 * ((d + 4) & 7));
+        const i32 offset = DirectionOffset[d];
+        u32 t = square;
+        for (u32 n = StepsToEdge[square][d]; n; --n) {
+          t += offset;
+          emptied |= EmptiedBit(map->words[t][c] &= ~field, t);
+          if (squares[t] != Empty) break;
+        }
       }
       break;
   }
+  map->attacked[c] &= ~emptied;
 
   // Rays that stopped on the square now run on past it.
   for (u32 k = 0; k < 2; ++k) {
+    u64 reached = 0;
     AttackWord sliders = map->words[square][k] & SliderFieldsMask;
     for (u32 i = 0; sliders; ++i, sliders >>= 3) {
       u32 distance = sliders & 7;
@@ -182,10 +207,11 @@ void RemovePieceAttacks(AttackMap* map, u8 piece, u32 square) {
         t += offset;
         ++distance;
         map->words[t][k] = (map->words[t][k] & ~(7u << (3 * i))) | (distance << (3 * i));
-        SetAttacked(map, t, k);
+        reached |= Bit(t);
         if (squares[t] != Empty) break;
       }
     }
+    map->attacked[k] |= reached;
   }
 }
 

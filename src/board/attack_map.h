@@ -2,6 +2,8 @@
 // holding the distance so rays can be cut and extended without a slider search.
 #pragma once
 
+#include <bit>
+
 #include "board/board.h"
 
 constexpr i32 DirectionOffset[8] = {1, 9, 8, 7, -1, -9, -8, -7};
@@ -35,10 +37,11 @@ void BuildAttackMap(Board* board);
 
 // Number of attackers recorded in one word: slider fields, king, pawns and knights.
 inline u32 AttackerCount(AttackWord word) {
-  u32 count = (word >> KnightCountShift) + ((word >> 24) & 1) + ((word >> 25) & 1) +
-              ((word >> 26) & 1);
-  for (u32 d = 0; d < 8; ++d) count += SliderField(word, d) != 0;
-  return count;
+  // Bit 3d stands for slider field d when the field is not 0; bits 24-26 are one attacker each.
+  const AttackWord sliders = word & SliderFieldsMask;
+  const AttackWord fields = (sliders | (sliders >> 1) | (sliders >> 2)) & 0x00249249;
+  const AttackWord single = word & (KingAttackBit | PawnAttackLowerBit | PawnAttackHigherBit);
+  return (word >> KnightCountShift) + static_cast<u32>(std::popcount(fields | single));
 }
 
 // Whether the given colour's king is attacked.

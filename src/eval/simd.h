@@ -73,21 +73,16 @@ inline void RowAddSubSubSse(i16* dst, const i16* src, const i16* add, const i16*
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + j), v);
   }
 }
-// Eight products of one step: the 32-bit products are rebuilt from their low and high halves
-// and widened to 64 bits one by one, so no two products are ever added in 32 bits.
+// Eight products of one step. A pair of products is summed in 32 bits (|2 * 181^2 * 32768| <
+// 2^31, so the pair sums are exact) and the pair sums are widened to 64 bits.
 inline __m128i OutputStepSse(__m128i acc, const i16* x, const i16* w) {
   __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
   c = _mm_min_epi16(_mm_max_epi16(c, _mm_setzero_si128()), _mm_set1_epi16(NnueQA));
   const __m128i sq = _mm_mullo_epi16(c, c);  // <= 32761, exact in i16
-  const __m128i wv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-  const __m128i lo = _mm_mullo_epi16(sq, wv);
-  const __m128i hi = _mm_mulhi_epi16(sq, wv);
-  const __m128i p0 = _mm_unpacklo_epi16(lo, hi);
-  const __m128i p1 = _mm_unpackhi_epi16(lo, hi);
-  acc = _mm_add_epi64(acc, _mm_cvtepi32_epi64(p0));
-  acc = _mm_add_epi64(acc, _mm_cvtepi32_epi64(_mm_srli_si128(p0, 8)));
-  acc = _mm_add_epi64(acc, _mm_cvtepi32_epi64(p1));
-  return _mm_add_epi64(acc, _mm_cvtepi32_epi64(_mm_srli_si128(p1, 8)));
+  const __m128i pairs =
+      _mm_madd_epi16(sq, _mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
+  acc = _mm_add_epi64(acc, _mm_cvtepi32_epi64(pairs));
+  return _mm_add_epi64(acc, _mm_cvtepi32_epi64(_mm_srli_si128(pairs, 8)));
 }
 inline i64 OutputSumSse(const i16* a, const i16* b, const i16* wa, const i16* wb) {
   __m128i acc = _mm_setzero_si128();
@@ -131,15 +126,10 @@ inline __m256i OutputStepAvx2(__m256i acc, const i16* x, const i16* w) {
   __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
   c = _mm256_min_epi16(_mm256_max_epi16(c, _mm256_setzero_si256()), _mm256_set1_epi16(NnueQA));
   const __m256i sq = _mm256_mullo_epi16(c, c);
-  const __m256i wv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
-  const __m256i lo = _mm256_mullo_epi16(sq, wv);
-  const __m256i hi = _mm256_mulhi_epi16(sq, wv);
-  const __m256i p0 = _mm256_unpacklo_epi16(lo, hi);
-  const __m256i p1 = _mm256_unpackhi_epi16(lo, hi);
-  acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(p0)));
-  acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(p0, 1)));
-  acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(p1)));
-  return _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(p1, 1)));
+  const __m256i pairs =
+      _mm256_madd_epi16(sq, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w)));
+  acc = _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_castsi256_si128(pairs)));
+  return _mm256_add_epi64(acc, _mm256_cvtepi32_epi64(_mm256_extracti128_si256(pairs, 1)));
 }
 inline i64 OutputSumAvx2(const i16* a, const i16* b, const i16* wa, const i16* wb) {
   __m256i acc = _mm256_setzero_si256();
@@ -178,18 +168,13 @@ inline __m512i OutputStepAvx512(__m512i acc, const i16* x, const i16* w) {
   __m512i c = _mm512_loadu_si512(x);
   c = _mm512_min_epi16(_mm512_max_epi16(c, _mm512_setzero_si512()), _mm512_set1_epi16(NnueQA));
   const __m512i sq = _mm512_mullo_epi16(c, c);
-  const __m512i wv = _mm512_loadu_si512(w);
-  const __m512i lo = _mm512_mullo_epi16(sq, wv);
-  const __m512i hi = _mm512_mulhi_epi16(sq, wv);
-  const __m512i p0 = _mm512_unpacklo_epi16(lo, hi);
-  const __m512i p1 = _mm512_unpackhi_epi16(lo, hi);
-  // Sign-extend the even and the odd 32-bit products into 64-bit lanes (the all-lanes maskz
-  // forms, because GCC 12's plain forms warn about an uninitialised pass-through).
+  const __m512i pairs = _mm512_madd_epi16(sq, _mm512_loadu_si512(w));
+  // Sign-extend the even and the odd 32-bit sums into 64-bit lanes (the all-lanes maskz forms,
+  // because GCC 12's plain forms warn about an uninitialised pass-through).
   constexpr __mmask8 all = 0xff;
-  acc = _mm512_add_epi64(acc, _mm512_maskz_srai_epi64(all, _mm512_maskz_slli_epi64(all, p0, 32), 32));
-  acc = _mm512_add_epi64(acc, _mm512_maskz_srai_epi64(all, p0, 32));
-  acc = _mm512_add_epi64(acc, _mm512_maskz_srai_epi64(all, _mm512_maskz_slli_epi64(all, p1, 32), 32));
-  return _mm512_add_epi64(acc, _mm512_maskz_srai_epi64(all, p1, 32));
+  const __m512i even = _mm512_maskz_srai_epi64(all, _mm512_maskz_slli_epi64(all, pairs, 32), 32);
+  acc = _mm512_add_epi64(acc, even);
+  return _mm512_add_epi64(acc, _mm512_maskz_srai_epi64(all, pairs, 32));
 }
 inline i64 OutputSumAvx512(const i16* a, const i16* b, const i16* wa, const i16* wb) {
   __m512i acc = _mm512_setzero_si512();

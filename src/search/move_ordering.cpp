@@ -90,8 +90,12 @@ u32 HistoryShift() {
   return bits > 8 ? bits - 8 : bits;
 }
 
-i32 QuietOrderScore(const Board* board, u32 move, const u32 killers[2],
-                    const u32* grandparentKillers) {
+namespace {
+
+// QuietOrderScore with the history shift already taken: it is the same for every move of a
+// list.
+inline i32 QuietOrderScoreShifted(const Board* board, u32 move, const u32 killers[2],
+                                  const u32* grandparentKillers, u32 historyShift) {
   if (move == killers[0]) return OrderKiller0;
   if (move == killers[1]) return OrderKiller1;
   u32 from = MoveFrom(move), to = MoveTo(move), side = SideToMove(board);
@@ -104,7 +108,14 @@ i32 QuietOrderScore(const Board* board, u32 move, const u32 killers[2],
     if (move == grandparentKillers[0]) s += 2;
     if (move == grandparentKillers[1]) s += 1;
   }
-  return static_cast<i32>(HistoryTable[mover][to] >> HistoryShift()) + s * 256;
+  return static_cast<i32>(HistoryTable[mover][to] >> historyShift) + s * 256;
+}
+
+}  // namespace
+
+i32 QuietOrderScore(const Board* board, u32 move, const u32 killers[2],
+                    const u32* grandparentKillers) {
+  return QuietOrderScoreShifted(board, move, killers, grandparentKillers, HistoryShift());
 }
 
 i32 RootOrderScore(const Board* board, u32 move, u32 pvMove, const u32 killers[2]) {
@@ -180,13 +191,15 @@ void ScoreMovesPhase2(SearchFrame* frame) {
   const u32* grandparentKillers =
       frame->ply > 1 && frame->parent && frame->parent->parent ? frame->parent->parent->killers
                                                                  : nullptr;
+  const u32 historyShift = HistoryShift();
   for (i32 i = 0; i < list->count; ++i) {
     u32 move = list->moves[i];
     i32 score = TableMoveScore(frame, move, onPvPath);
     if (score == 0) {
       score = CapturedPieceOf(board, move) != Empty
                   ? CaptureOrderScore(board, move, frame->captureKillers)
-                  : QuietOrderScore(board, move, frame->killers, grandparentKillers);
+                  : QuietOrderScoreShifted(board, move, frame->killers, grandparentKillers,
+                                           historyShift);
     }
     list->scores[i] = score;
     CountOrderScore(frame, score);

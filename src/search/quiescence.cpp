@@ -123,7 +123,7 @@ i32 Quiesce(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     if (orderScore < 0) return best;
 
     frame->onPvPath = frame->parent->onPvPath && move == frame->pvMove;
-    MakeFrameMove(frame, move, mover, captured, captureSquare);
+    MakeFrameMove(frame, move, mover, captured, captureSquare, false);
     frame->stats.quiescenceNodes += 1;
     i32 score = -Quiesce(child, -beta, -best, depth64 - 64);
     UndoMove(history);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "board/make_move.h"
+#include "board/zobrist.h"
 #include "eval/network.h"
 #include "eval/nnue.h"
 #include "search/game_history.h"
@@ -51,10 +52,23 @@ inline u32 CaptureSquareOf(const Board* board, u32 move, u8 movingPiece) {
   return to;
 }
 
+// The key of the position after the move, for a prefetch only: castling-right changes,
+// promotions and the castling rook are left out, so for those moves it is some other key.
+inline u64 ChildKeyHint(const Board* board, u32 move, u8 movingPiece, u8 capturedPiece,
+                        u32 captureSquare) {
+  const u32 from = MoveFrom(move), to = MoveTo(move);
+  u64 key = board->key ^ ZobristSide ^ ZobristPieceSquare[movingPiece][from] ^
+            ZobristPieceSquare[movingPiece][to] ^ ZobristEnPassant[board->epSquare];
+  if (capturedPiece != Empty) key ^= ZobristPieceSquare[capturedPiece][captureSquare];
+  const bool doublePush = TypeOf(movingPiece) == 0 && (to == from + 2 || from == to + 2);
+  return key ^ ZobristEnPassant[doublePush ? (from + to) / 2 : NoSquare];
+}
+
 // Makes a move from the frame's position. The history's next entry already holds the board
 // (saved once per node); the move, its key and the child's accumulator are filled in here.
+// childProbesTable is false for the quiescence search, whose nodes never read the table.
 inline void MakeFrameMove(SearchFrame* frame, u32 move, u8 movingPiece, u8 capturedPiece,
-                          u32 captureSquare) {
+                          u32 captureSquare, bool childProbesTable = true) {
   GameHistory* history = frame->history;
   HistoryEntry* entry = &history->entries[history->count];
   Board* board = frame->board;
@@ -62,9 +76,11 @@ inline void MakeFrameMove(SearchFrame* frame, u32 move, u8 movingPiece, u8 captu
   frame->movingPiece = movingPiece;
   frame->capturedPiece = capturedPiece;
   entry->move = move;
+  // The child probes its bucket first thing: fetch it while the move is made.
+  if (childProbesTable && TT.table)
+    __builtin_prefetch(
+        &TT.table[ChildKeyHint(board, move, movingPiece, capturedPiece, captureSquare) & TT.mask]);
   MakeMove(board, movingPiece, move);
-  // The child probes this bucket first thing: fetch it while the accumulator is updated.
-  if (TT.table) __builtin_prefetch(&TT.table[board->key & TT.mask]);
   entry->key = board->key;
   history->count += 1;
   frame->stats.nodes += 1;

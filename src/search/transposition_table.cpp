@@ -1,6 +1,8 @@
 // The transposition table: sizing, probe and store.
 #include "search/transposition_table.h"
 
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,9 @@ void* (*TTAllocate)(std::size_t alignment, std::size_t bytes) = std::aligned_all
 namespace {
 
 constexpr std::size_t TTAlignment = 64;  // two buckets per cache line, none split
+// Tables of at least a huge page are aligned to one and asked to be backed by them: a probe
+// is a random access, and with small pages nearly every one also misses the TLB.
+constexpr std::size_t TTHugePage = std::size_t{2} << 20;
 
 // Sized before main so that a search can run before the Hash option is read.
 [[maybe_unused]] const bool TTSizedAtStart = TT.resize(TTStartLog2Count);
@@ -65,7 +70,11 @@ bool TranspositionTable::resize(unsigned newLog2Count) {
   void* memory = nullptr;
   if (count <= SIZE_MAX / sizeof(TTBucket)) {
     std::size_t bytes = static_cast<std::size_t>(count) * sizeof(TTBucket);
-    memory = TTAllocate(TTAlignment, bytes);
+    const bool huge = bytes >= TTHugePage;
+    memory = TTAllocate(huge ? TTHugePage : TTAlignment, bytes);
+#ifdef MADV_HUGEPAGE
+    if (memory && huge) madvise(memory, bytes, MADV_HUGEPAGE);  // only advice: failure is harmless
+#endif
     if (memory) std::memset(memory, 0, bytes);
   }
   if (!memory) {

@@ -117,6 +117,15 @@ TEST(AttackMap, AttackerCountAddsEveryKind) {
                     3 * KnightAttackUnit;
   EXPECT_EQ(AttackerCount(word), 8u);
   EXPECT_EQ(AttackerCount(0), 0u);
+  // Every slider field with every distance counts once, alone and beside all the others.
+  for (u32 d = 0; d < 8; ++d) {
+    for (u32 n = 1; n < 8; ++n) {
+      const AttackWord field = n << (3 * d);
+      EXPECT_EQ(AttackerCount(field), 1u) << d << " " << n;
+      EXPECT_EQ(AttackerCount((SliderFieldsMask & ~(7u << (3 * d))) | field), 8u) << d << " " << n;
+    }
+  }
+  EXPECT_EQ(AttackerCount(~0u), 8u + 3u + 31u);
 }
 
 TEST(SquareTables, RelationsAndRaySquares) {

@@ -35,7 +35,7 @@ struct alignas(64) Row {
 };
 
 // Rows of extreme and random values: wrapping sums, clipping at 0 and 181, and output products
-// at the i16 limits, where adding two products in 32 bits would overflow.
+// at the i16 limits, where a pair of products just fits 32 bits and four of them do not.
 static std::vector<Row> TestRows() {
   std::vector<Row> rows(12);
   std::mt19937 rng(7);
@@ -88,8 +88,8 @@ TEST(Simd, EveryPathMatchesScalar) {
   }
 }
 
-// The sum of 512 products of 181^2 and -32768 needs 64 bits, and every pair of them overflows
-// 32 bits.
+// The sum of 512 products of 181^2 and -32768 needs 64 bits; a pair of them is the most that
+// 32 bits hold.
 TEST(Simd, OutputSumAtTheLimits) {
   Row clipped, low, high;
   for (int j = 0; j < NnueHidden; ++j) {

@@ -3,6 +3,9 @@
 // parameter values and histories that could make it misbehave.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "board/notation.h"
 #include "search_testing.h"
 
 namespace {
@@ -216,6 +219,41 @@ TEST_F(SearchTest, FullGameHistoryLeavesRoomForSearch) {
   }
   Run(6);
   EXPECT_LE(engine->history->count + SearchFrameCount, GameHistoryCapacity);
+}
+
+// The prefetch key is the child's own key for every move that neither changes a castling right
+// nor promotes: quiet moves, captures, double steps and en passant, with and without an
+// en-passant square before the move.
+TEST(ChildKeyHint, IsTheChildKeyWhenNoRightChangesAndNoPawnPromotes) {
+  const char* fens[] = {
+      StartFen,
+      "rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 3",
+      "r3k2r/pPp2ppp/2n2n2/3pP3/1b6/2N2N2/P1PP1PPP/R3K2R w KQkq d6 0 9",
+  };
+  int compared = 0;
+  for (const char* fen : fens) {
+    SCOPED_TRACE(fen);
+    Board board;
+    ASSERT_TRUE(SetFen(&board, fen));
+    MoveList moves;
+    moves.count = 0;
+    GenerateLegalMoves(&board, &moves);
+    for (i32 i = 0; i < moves.count; ++i) {
+      const u32 move = moves.moves[i];
+      const u8 mover = board.squares[MoveFrom(move)];
+      const u32 captureSquare = CaptureSquareOf(&board, move, mover);
+      const u8 captured = board.squares[captureSquare];
+      const u64 hint = ChildKeyHint(&board, move, mover, captured, captureSquare);
+      Board child = board;
+      MakeMove(&child, mover, move);
+      if (MovePromotion(move) != NoPromotion ||
+          std::memcmp(child.castleRights, board.castleRights, sizeof board.castleRights) != 0)
+        continue;
+      EXPECT_EQ(hint, child.key) << MoveToText(move);
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 60);
 }
 
 }  // namespace

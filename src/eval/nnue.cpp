@@ -5,8 +5,6 @@
 
 #include "eval/network.h"
 #include "eval/simd.h"
-#include "search/engine.h"
-#include "search/search_frame.h"
 
 static inline const i16* Row(u32 perspective, u32 piece, u32 square) {
   return Network.featureWeights[Network.featureIndex[perspective][64 * piece + square]];
@@ -140,24 +138,4 @@ i32 NnueEvaluateBoard(const Board* board, const Accumulator* acc, NnueVerdict* v
   if (verdict->code == RecogniserLoneMinorOpponent && result < 0) result = 0;
   if (verdict->code == RecogniserOppositeBishops) result = (result * verdict->param) >> 3;
   return result == -1 ? 0 : result;
-}
-
-void UpdateAccumulatorForMove(SearchFrame* frame, u32 captureSquare) {
-  // The searches stop making moves at ply 59; past it there is no child accumulator to write.
-  if (frame->ply + 1 >= SearchFrameCount) return;
-  Accumulator* accumulators = frame->engine->accumulators;
-  AccumulatorApplyMove(&accumulators[frame->ply], &accumulators[frame->ply + 1],
-                       frame->currentMove, frame->movingPiece, frame->capturedPiece,
-                       captureSquare);
-}
-
-i32 NnueEvaluate(SearchFrame* frame) {
-  ++frame->stats.evalCalls;
-  NnueVerdict verdict{RecogniserNone, frame->recogniserParam, false};
-  const i32 score =
-      NnueEvaluateBoard(frame->board, &frame->engine->accumulators[frame->ply], &verdict);
-  frame->recogniserCode = verdict.code;
-  frame->recogniserParam = verdict.param;
-  if (verdict.networkUsed) ++frame->stats.networkEvals;
-  return score;
 }

@@ -5,8 +5,6 @@
 #include "board/board.h"
 #include "eval/accumulator.h"
 
-struct SearchFrame;
-
 // Recogniser codes left in the search frame.
 enum RecogniserCode : i32 {
   RecogniserNone = 0,
@@ -35,11 +33,3 @@ struct NnueVerdict {
 };
 // The static evaluation of the board, whose accumulator is acc, from the side to move's view.
 i32 NnueEvaluateBoard(const Board* board, const Accumulator* acc, NnueVerdict* verdict);
-
-// Search entry points. After the frame's current move has been made on the board: derives the
-// accumulator of the next ply from the frame's; captureSquare differs from the destination only
-// for en passant.
-void UpdateAccumulatorForMove(SearchFrame* frame, u32 captureSquare);
-// The static evaluation of the frame's board; counts the call, and the network run, in the
-// frame's statistics and leaves the recogniser code (and its parameter) in the frame.
-i32 NnueEvaluate(SearchFrame* frame);

@@ -18,6 +18,7 @@
 #include "search/engine.h"
 #include "search/history_table.h"
 #include "search/root_search.h"
+#include "search/score.h"
 
 const char UciDebugMoves[] =
     "startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 "
@@ -61,8 +62,8 @@ i32 ClockBudget(i32 clockMs) {
 std::string UciScore(i32 score) {
   char text[32];
   i32 magnitude = score < 0 ? -score : score;
-  if (magnitude > 29600) {
-    i32 moves = (30001 - magnitude) / 2;
+  if (magnitude > MateBandScore) {
+    i32 moves = (MateScore + 1 - magnitude) / 2;
     std::snprintf(text, sizeof text, " score mate %d", score < 0 ? -moves : moves);
   } else {
     std::snprintf(text, sizeof text, " score cp %d", score);

@@ -16,9 +16,7 @@
 #include "protocol/pv_viewer.h"
 #include "search/engine.h"
 #include "search/root_search.h"
-
-// Scores from here on are mates (or tablebase wins and losses) in the console's line.
-constexpr i32 MateBand = 29600;
+#include "search/score.h"
 
 static std::string MovesPart(const PVLine* pv) {
   std::string text;
@@ -37,7 +35,7 @@ std::string XBoardThinkingLine(i32 depth, i32 score, i64 timeMs, u64 nodes, cons
 
 i32 ConsoleMateDistance(i32 score) {
   i32 magnitude = score < 0 ? -score : score;
-  i32 plies = score < 0 ? -(30001 - magnitude) : 30001 - magnitude;
+  i32 plies = score < 0 ? -(MateScore + 1 - magnitude) : MateScore + 1 - magnitude;
   // Halved toward minus infinity, where C++ division truncates toward zero.
   return plies >= 0 ? plies / 2 : -((1 - plies) / 2);
 }
@@ -47,7 +45,8 @@ std::string ConsoleThinkingLine(i32 depth, i32 selDepth, i32 score, i64 timeMs, 
   char head[128];
   long long centiseconds = timeMs / 10;
   unsigned long long count = nodes;
-  if (score >= MateBand || score <= -MateBand) {
+  // Mates, tablebase wins and losses: the console shows their distance.
+  if (InMateBand(score)) {
     std::snprintf(head, sizeof head, "%2d    #%d %6lld %9llu (%2d/%2d) ", depth,
                   ConsoleMateDistance(score), centiseconds, count, depth, selDepth);
   } else {

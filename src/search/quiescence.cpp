@@ -7,6 +7,7 @@
 #include "board/movegen.h"
 #include "eval/see.h"
 #include "search/engine.h"
+#include "search/frame_entries.h"
 #include "search/search.h"
 
 const i32 QuiesceDeltaMargin[10] = {1000, 500, 350, 250, 200, 180, 160, 145, 135, 130};
@@ -36,7 +37,7 @@ i32 StaticEvaluation(SearchFrame* frame) {
 
 static inline i32 DeltaIndex(i32 depth64) {
   if (depth64 >= 0) return 0;
-  return -depth64 <= 639 ? -depth64 / 64 : 9;
+  return -depth64 <= 639 ? -depth64 / OnePly : 9;
 }
 
 // Material a capture or promotion brings in, for the delta test.
@@ -52,7 +53,7 @@ i32 Quiesce(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   const SearchParams& p = ActiveParams;
   frame->flags = 0;
   frame->depth64 = depth64;
-  frame->nodeType = 1;
+  frame->nodeType = TTUpper;
   frame->moveIndex = 0;
   frame->line.length = 0;
   frame->line.flag = 0;
@@ -84,8 +85,7 @@ i32 Quiesce(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
       return eval;
     }
     i32 margin = margin0 + HangingValue(board, us ^ 1);
-    if (p.ksQsMargin < 1 ||
-        (p.ksQsMargin <= 998 && KingZoneAttacks(board, static_cast<int>(us ^ 1)) >= p.ksQsMargin))
+    if (KingRuleFires(p.ksQsMargin, [&] { return KingZoneAttacks(board, static_cast<int>(us ^ 1)); }))
       margin += 600;
     if (eval + margin < alpha && p.qsPrune1) return eval;
     if (eval >= beta || frame->ply > MaxSearchPly) return eval;
@@ -106,8 +106,8 @@ i32 Quiesce(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   history->entries[history->count].before = *board;
 
   const bool breakAllowed =
-      !inCheck && (p.ksQsBreak > 998 ||
-                   (p.ksQsBreak >= 1 && KingZoneAttacks(board, static_cast<int>(us)) < p.ksQsBreak));
+      !inCheck &&
+      !KingRuleFires(p.ksQsBreak, [&] { return KingZoneAttacks(board, static_cast<int>(us)); });
   const i32 staticEval = frame->staticEval;
   SearchFrame* child = frame->child;
   while (moves->next < moves->count) {
@@ -125,17 +125,17 @@ i32 Quiesce(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     frame->onPvPath = frame->parent->onPvPath && move == frame->pvMove;
     MakeFrameMove(frame, move, mover, captured, captureSquare, false);
     frame->stats.quiescenceNodes += 1;
-    i32 score = -Quiesce(child, -beta, -best, depth64 - 64);
+    i32 score = -Quiesce(child, -beta, -best, depth64 - OnePly);
     UndoMove(history);
 
     if (score > best) {
       if (score >= beta) {
-        frame->nodeType = 2;
+        frame->nodeType = TTLower;
         return score;
       }
       CopyLine(&frame->line, move, &child->line, score);
       best = score;
-      frame->nodeType = 3;
+      frame->nodeType = TTExact;
     }
   }
   return best;

@@ -134,7 +134,7 @@ void PrepareRootMoves(Engine* engine) {
 // No legal move at the root: mated or stalemated, a final result.
 i32 NoMoveResult(Engine* engine) {
   SearchFrame* root = &engine->frames[0];
-  root->nodeType = 4;
+  root->nodeType = TTFinal;
   root->line.flag = 1;
   root->line.length = 0;
   root->line.score = InCheck(engine->board) ? -MateScore : 0;
@@ -145,9 +145,9 @@ i32 NoMoveResult(Engine* engine) {
 i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
   SearchFrame* root = &engine->frames[0];
   SearchFrame* first = &engine->frames[1];
-  root->nodeType = 1;
+  root->nodeType = TTUpper;
   root->flags = 0;
-  root->depth64 = 64 * n;
+  root->depth64 = OnePly * n;
   root->alpha = alpha;
   root->beta = beta;
   root->extension = 0;
@@ -156,7 +156,7 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
   MoveList* moves = &root->moves;
   if (moves->count == 0) return NoMoveResult(engine);
 
-  const i32 childDepth = 64 * n - 64;
+  const i32 childDepth = OnePly * (n - 1);
   for (i32 i = 0; i < moves->count; ++i) {
     const u32 move = moves->moves[i];
     const i32 bonus = RootBookBonus(engine, move);
@@ -165,7 +165,7 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
     const RootMove made = MakeRootMove(engine, move);
     i32 v;
     i32 r;
-    if (root->nodeType == 1) {
+    if (root->nodeType == TTUpper) {
       r = Search(first, bonus - beta, -alpha, childDepth);
       v = bonus - r;
     } else {
@@ -182,7 +182,7 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
     if (r == AbortScore || engine->stopFlag.load()) return AbortScore;
 
     if (v > alpha) {
-      root->nodeType = 3;
+      root->nodeType = TTExact;
       CopyLine(&root->line, move, &first->line, v);
       if (!root->line.flag) CompletePvFromHash(engine);
       NotifyListeners(engine, &root->line, 0);
@@ -190,12 +190,12 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
         root->stats.failHighs += 1;
         if (i == 0) root->stats.failHighsFirst += 1;
         root->stats.failHighEfficiency += 1.0 / (i + 1);
-        root->nodeType = 2;
+        root->nodeType = TTLower;
         UpdateOrderingAfterCutoff(root, move, made.mover, made.captured, root->depth64);
         return v;
       }
       alpha = v;
-    } else if (root->nodeType == 1) {
+    } else if (root->nodeType == TTUpper) {
       return v;  // the first move fails low: the whole pass does
     }
     if (ElapsedMs(engine) > CurrentMoveDelayMs) ReportCurrentMove(engine, move, i + 1, n);
@@ -253,7 +253,7 @@ i32 SettleRootMove(Engine* engine, i32 alpha, i32 beta, i32 n) {
   i32 lowStage = 0;
   i32 highStage = 0;
   for (;;) {
-    i32 r = Search(first, -beta, -alpha, 64 * n - 64);
+    i32 r = Search(first, -beta, -alpha, OnePly * (n - 1));
     if (r == AbortScore) return AbortScore;
     i32 v = -r;
     if (v <= alpha) {
@@ -279,7 +279,7 @@ void SearchMultiPv(Engine* engine, i32 lines) {
     engine->depthReached = n;
     root->alpha = -MateScore;
     root->beta = MateScore;
-    root->depth64 = 64 * n;
+    root->depth64 = OnePly * n;
     root->extension = 0;
     root->staticEval = StaticEvaluation(root);
     ClearMultiPvList(list);
@@ -288,11 +288,11 @@ void SearchMultiPv(Engine* engine, i32 lines) {
     if (moves->count == 0) {
       NoMoveResult(engine);
     } else {
-      root->nodeType = 3;
+      root->nodeType = TTExact;
       SortRootMoves(moves);
     }
     i32 threshold = -MateScore;
-    const i32 halfWidth = 4096 / (64 * n);
+    const i32 halfWidth = 4096 / (OnePly * n);
     for (i32 i = 0; i < moves->count; ++i) {
       const u32 move = moves->moves[i];
       root->moveIndex = i;
@@ -302,7 +302,7 @@ void SearchMultiPv(Engine* engine, i32 lines) {
         i32 centre = moves->scores[i] >> 7;
         v = SettleRootMove(engine, centre - halfWidth, centre + halfWidth, n);
       } else {
-        i32 r = Search(first, -threshold - 1, -threshold, 64 * n - 64);
+        i32 r = Search(first, -threshold - 1, -threshold, OnePly * (n - 1));
         v = r == AbortScore ? AbortScore : -r;
         if (v != AbortScore && v > threshold) v = SettleRootMove(engine, threshold, v + 10, n);
       }

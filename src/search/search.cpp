@@ -10,6 +10,7 @@
 #include "config/params.h"
 #include "eval/see.h"
 #include "search/engine.h"
+#include "search/frame_entries.h"
 #include "search/move_ordering.h"
 #include "search/quiescence.h"
 #include "search/time_controller.h"
@@ -128,7 +129,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   frame->extension = 0;
   frame->line.flag = 0;
   frame->line.length = 0;
-  frame->nodeType = 1;
+  frame->nodeType = TTUpper;
   frame->depth64 = depth64;
   frame->alpha = alpha;
   frame->beta = beta;
@@ -206,7 +207,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     }
     if (engine->depthReached <= 2 * ply && grandparent->onPvPath && !parent->onPvPath)
       extension += p.extPv;
-    if (extension > 64) {
+    if (extension > OnePly) {
       staticPruneAllowed = false;
     } else if (inCheck && board->halfMoveClock > 4 && staticEval >= 500 &&
                grandparent->extension >= p.extCheck) {
@@ -217,7 +218,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
 
   // Static pruning.
   if (staticPruneAllowed && extension <= 0 && depth64 <= p.staticPruneDepth) {
-    i64 margin = depth64 < 0 ? 150 : depth64 >= 512 ? 2000 : StaticPruneMargin[depth64 / 64];
+    i64 margin = depth64 < 0 ? 150 : depth64 >= 512 ? 2000 : StaticPruneMargin[depth64 / OnePly];
     margin = margin * p.pruneMargin / 64;
     i64 e = staticEval;
     if (p.ksWorstWeight > 0) e -= i64{KingZoneAttacks(board, static_cast<int>(us))} * p.ksWorstWeight;
@@ -260,11 +261,11 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
       frame->capturedPiece = Empty;
       if (Network.loaded) engine->accumulators[ply + 1] = engine->accumulators[ply];
 
-      i32 d = depth64 + extension - p.nullRedDepth - 64;
-      if (d >= 192 && (p.ksNullReduce > 998 ||
-                       (p.ksNullReduce >= 1 &&
-                        KingZoneAttacks(board, static_cast<int>(us ^ 1)) < p.ksNullReduce)))
-        d -= 64;
+      i32 d = depth64 + extension - p.nullRedDepth - OnePly;
+      if (d >= 3 * OnePly && !KingRuleFires(p.ksNullReduce, [&] {
+            return KingZoneAttacks(board, static_cast<int>(us ^ 1));
+          }))
+        d -= OnePly;
       i32 v = d > 0 ? -Search(child, -beta, 1 - beta, d) : -Quiesce(child, -beta, 1 - beta, d);
       UndoMove(history);
       if (v == -AbortScore) return AbortScore;
@@ -272,11 +273,10 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
         TT.store(board, TTLower, EmptyMove, beta, d, ply);
         return beta;
       }
-      if (v < -29599) {
+      if (v <= -MateBandScore) {
         frame->flags |= 1;
-        bool full = p.ksThreatExt < 1 ||
-                    (p.ksThreatExt <= 998 &&
-                     KingZoneAttacks(board, static_cast<int>(us)) >= p.ksThreatExt);
+        bool full = KingRuleFires(p.ksThreatExt,
+                                  [&] { return KingZoneAttacks(board, static_cast<int>(us)); });
         if (full && extension < 1 && ply > 1 && (grandparent->flags & 1) == 0) {
           extension += p.extThreat;
         } else {
@@ -295,7 +295,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     ScoreMovesPhase1(frame);
     if (moves->count == 1) {
       extension += p.extSingle / 2;
-      if (ply > 1 && extension < 64 && grandparent->extension < 1) extension += p.extSingle / 2;
+      if (ply > 1 && extension < OnePly && grandparent->extension < 1) extension += p.extSingle / 2;
     }
     extension = std::min(p.extPerPly, extension);
     frame->extension = extension;
@@ -306,7 +306,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     i32 kingRule = -1;  // the ks_prune_move rule, decided on first use
     bool phaseTwoDone = false;
     const bool parentOnPv = parent->onPvPath != 0;
-    const i32 fullDepth = depth64 + extension - 64;
+    const i32 fullDepth = depth64 + extension - OnePly;
     while (moves->next < moves->count) {
       PickOrderedMove(frame, &phaseTwoDone);
       const u32 move = moves->moves[moves->next - 1];
@@ -318,17 +318,17 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
 
       i32 reduction = 0;
       const i32 index = frame->moveIndex;
-      if (frame->nodeType == 1 && !parentOnPv &&
-          (depth64 > 64 ? index >= p.msPruneFirst : index > p.msPruneFirst) &&
+      if (frame->nodeType == TTUpper && !parentOnPv &&
+          (depth64 > OnePly ? index >= p.msPruneFirst : index > p.msPruneFirst) &&
           MovePromotion(move) == NoPromotion &&
           !(mover == WhitePawn && RankOf(to) >= 6) && !(mover == BlackPawn && RankOf(to) <= 1) &&
           !MatchesCheckPattern(board, mover, to, enemyKing)) {
         bool exempt = false;
         if (Chebyshev(to, enemyKing) < 4) {
           if (kingRule < 0) {
-            kingRule = p.ksPruneMove < 1 ||
-                       (p.ksPruneMove <= 998 &&
-                        KingZoneAttacks(board, static_cast<int>(us ^ 1)) >= p.ksPruneMove);
+            kingRule = KingRuleFires(p.ksPruneMove, [&] {
+              return KingZoneAttacks(board, static_cast<int>(us ^ 1));
+            });
           }
           exempt = kingRule != 0;
         }
@@ -345,7 +345,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
       MakeFrameMove(frame, move, mover, captured, captureSquare);
       const i32 d = fullDepth - reduction;
       i32 v;
-      if (frame->nodeType == 1) {
+      if (frame->nodeType == TTUpper) {
         v = -Search(child, -beta, -alpha, d);
         if (reduction != 0 && v >= beta) {
           v = -Search(child, -alpha - 1, -alpha, fullDepth);
@@ -371,12 +371,12 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
           frame->stats.failHighs += 1;
           if (index == 0) frame->stats.failHighsFirst += 1;
           frame->stats.failHighEfficiency += 1.0 / (index + 1);
-          frame->nodeType = 2;
+          frame->nodeType = TTLower;
           UpdateOrderingAfterCutoff(frame, move, mover, captured, depth64);
           result = v;
           break;
         }
-        frame->nodeType = 3;
+        frame->nodeType = TTExact;
         CopyLine(&frame->line, move, &child->line, v);
         alpha = v;
         result = v;
@@ -387,7 +387,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
 
   // End of node.
   if (moves->count == 0) {
-    frame->nodeType = 4;
+    frame->nodeType = TTFinal;
     frame->line.flag = 1;
     result = inCheck ? ply - MateScore : 0;
   }

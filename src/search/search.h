@@ -6,16 +6,11 @@
 #include "board/zobrist.h"
 #include "eval/network.h"
 #include "eval/nnue.h"
+#include "search/frame_entries.h"
 #include "search/game_history.h"
+#include "search/score.h"
 #include "search/search_frame.h"
 #include "search/transposition_table.h"
-
-// Scores: centipawns from the side to move's view; being mated at ply p scores p - MateScore.
-constexpr i32 MateScore = 30000;
-constexpr i32 MateBandScore = 29600;  // at or beyond: a mate or tablebase score
-constexpr i32 DrawScore = -1;         // repetition and the 50-move rule
-constexpr i32 AbortScore = 999999;    // an aborted search, from any depth
-constexpr i32 EvalClamp = 10000;      // static evaluations stay inside +-EvalClamp
 
 // Nodes and quiescence never go past this ply: the frame stack ends at 59.
 constexpr i32 MaxSearchPly = 58;
@@ -25,6 +20,17 @@ extern u32 NodePollCounter;
 
 // Static pruning margin by remaining plies (150 below 0, 2000 from 8 on).
 extern const i32 StaticPruneMargin[8];
+
+// A king-safety rule (the ks_* parameters) fires when the king-zone attack count reaches its
+// parameter; a parameter below 1 fires always, one above 998 never, and the count is taken
+// only when it decides.
+constexpr i32 KingRuleOffAbove = 998;
+template <typename Count>
+inline bool KingRuleFires(i32 parameter, Count attackCount) {
+  if (parameter < 1) return true;
+  if (parameter > KingRuleOffAbove) return false;
+  return attackCount() >= parameter;
+}
 
 // The parameters the search reads, taken once per search. The registry stores values
 // unchecked, so each is held to the range it shows for it: every value then behaves as

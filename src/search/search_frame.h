@@ -58,7 +58,7 @@ struct SearchFrame {
   u8 capturedPiece;      // 12 = none; the pawn for en passant
   u32 pvMove;            // previous iteration's PV move at this ply, 0 if none
   i32 onPvPath;
-  i32 nodeType;          // 1 upper bound, 2 cut-off, 3 exact, 4 final
+  i32 nodeType;          // a TTBound: upper bound, cut-off (lower bound), exact or final
   SearchStats stats;
   i32 recogniserCode;
   i32 recogniserParam;

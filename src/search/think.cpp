@@ -11,6 +11,7 @@
 #include "protocol/protocol.h"
 #include "search/engine.h"
 #include "search/root_search.h"
+#include "search/score.h"
 #include "search/time_controller.h"
 
 i32 ChooseBookCandidate(const MoveList* candidates, i32 thresholdPercent, bool random,
@@ -41,7 +42,7 @@ i32 BookLineScore(i32 weight) { return static_cast<i32>(400.0 * weight / BookWei
 bool ResignationDue(i32 score, i64 elapsedMs, i32 depthReached) {
   // Mate scores are left to the game: a mate the search sees may still be escaped.
   // In 64 bits: the registry keeps any 32-bit value, and -INT_MIN has no 32-bit form.
-  return static_cast<i64>(score) < -static_cast<i64>(resign.load()) && score >= -29599 &&
+  return static_cast<i64>(score) < -static_cast<i64>(resign.load()) && score > -MateBandScore &&
          elapsedMs > 2000 && depthReached > 5;
 }
 

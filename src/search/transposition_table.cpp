@@ -29,7 +29,7 @@ constexpr std::size_t TTHugePage = std::size_t{2} << 20;
 
 // Applies one slot's bound to the window; true when the slot decides the node.
 bool ApplySlot(const TTEntry& entry, i32 depth64, i32 ply, TTProbe* result) {
-  if (depth64 > entry.depth * 64) return false;
+  if (depth64 > entry.depth * OnePly) return false;
   i32 score = ScoreFromTable(entry.score, ply);
   switch (TTBoundOf(entry)) {
     case TTLower:
@@ -127,7 +127,7 @@ void TranspositionTable::store(u64 key, u32 bound, u32 move, i32 score, i32 dept
   TTEntry* slot;
   if (TTBoundOf(*first) == TTEmpty || ((age - TTAgeOf(*first)) & 4) != 0) {
     slot = first;
-  } else if (depth64 > first->depth * 64) {
+  } else if (depth64 > first->depth * OnePly) {
     bucket->slots[1] = *first;
     slot = first;
   } else {

@@ -5,11 +5,10 @@
 #include <cstddef>
 
 #include "board/board.h"
+#include "search/score.h"
 
 // Bound kinds stored in the low three bits of boundAge.
 enum TTBound : u8 { TTEmpty = 0, TTUpper = 1, TTLower = 2, TTExact = 3, TTFinal = 4 };
-
-constexpr i32 TTMateBand = 29600;  // scores at or beyond it are mate or tablebase scores
 
 // Table sizes in log2 of the bucket count: 2^15 buckets is 1 MB, 2^30 is 32 GB.
 constexpr unsigned TTMinLog2Count = 15;
@@ -101,8 +100,8 @@ inline u32 TTAgeOf(const TTEntry& entry) { return entry.boundAge >> 3; }
 
 // Mate scores are stored relative to the storing node and read back relative to the prober.
 constexpr i32 ScoreToTable(i32 score, i32 ply) {
-  return score >= TTMateBand ? score + ply : score <= -TTMateBand ? score - ply : score;
+  return score >= MateBandScore ? score + ply : score <= -MateBandScore ? score - ply : score;
 }
 constexpr i32 ScoreFromTable(i32 score, i32 ply) {
-  return score >= TTMateBand ? score - ply : score <= -TTMateBand ? score + ply : score;
+  return score >= MateBandScore ? score - ply : score <= -MateBandScore ? score + ply : score;
 }

@@ -1,9 +1,5 @@
 #include "tablebase/probe.h"
 
-#include "config/params.h"
-#include "search/engine.h"
-#include "search/search_frame.h"
-#include "search/transposition_table.h"
 #include "tablebase/block_cache.h"
 #include "tablebase/descriptors.h"
 #include "tablebase/index_tables.h"
@@ -89,22 +85,4 @@ bool ProbeTablebaseScore(const Board* board, i32 ply, i32* score) {
   if (!entry) return false;
   const i32 value = static_cast<i8>(entry->data[index - entry->firstIndex]);
   return TableValueToScore(value, ply, score);
-}
-
-bool ProbeTablebase(SearchFrame* frame, i32* score) {
-  const SearchFrame* parent = frame->parent;
-  const bool capturedOrPromoted =
-      parent && (parent->capturedPiece != Empty ||
-                 MovePromotion(parent->currentMove) != NoPromotion);
-  if (!TablebaseProbeWanted(frame->board, frame->engine->useTablebases != 0, frame->ply,
-                            frame->depth64, egtb_depth.load(std::memory_order_relaxed),
-                            capturedOrPromoted))
-    return false;
-  if (!ProbeTablebaseScore(frame->board, frame->ply, score)) return false;
-  ++frame->stats.tablebaseHits;
-  TT.store(frame->board, TbScoreBound, EmptyMove, *score, TbScoreDepth64, frame->ply);
-  frame->nodeType = 4;
-  frame->line.flag = 1;
-  frame->line.length = 0;
-  return true;
 }

@@ -4,14 +4,8 @@
 
 #include "board/board.h"
 
-struct SearchFrame;
-
 // Most men of any registered table (InitTablebases' result); set by start-up and NalimovPath.
 extern int TablebaseMaxMen;
-
-// Tablebase scores are stored in the transposition table as final results at 60 plies.
-constexpr u32 TbScoreBound = 4;
-constexpr i32 TbScoreDepth64 = 3840;
 
 // The score of a value byte at the ply; false for 127 (no information).
 bool TableValueToScore(i32 value, i32 ply, i32* score);
@@ -29,9 +23,3 @@ bool ProbeTablebaseScore(const Board* board, i32 ply, i32* score);
 // when a pawn of the side to move stands beside the pawn that has just made its double step,
 // else TbNoSquare.
 u32 TablebaseEnPassantSquare(const Board* board);
-
-// The search's tablebase step for a node (after its transposition-table probe): when the node
-// qualifies and a table holds its position, counts the hit, stores the score in the
-// transposition table as a final result, marks the frame (node type 4, a final empty line) and
-// returns true with the node's score.
-bool ProbeTablebase(SearchFrame* frame, i32* score);

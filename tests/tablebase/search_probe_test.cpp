@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/params.h"
+#include "search/frame_entries.h"
 #include "search/stub_protocol.h"
 #include "search/transposition_table.h"
 #include "tablebase/block_cache.h"

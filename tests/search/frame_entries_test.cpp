@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "eval/nnue.h"
-#include "network_fixture.h"
-#include "position_helpers.h"
+#include "eval/network_fixture.h"
+#include "eval/position_helpers.h"
 #include "search/engine.h"
+#include "search/frame_entries.h"
 
 // The search's entry points work on the engine's per-ply accumulators and frame counters.
 TEST(NnueSearchEntry, UpdateAndEvaluateThroughFrames) {

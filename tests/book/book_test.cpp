@@ -9,6 +9,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "board/board_testing.h"
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
@@ -21,17 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-u32 Move(const char* text) {
-  u32 move = 0;
-  EXPECT_TRUE(ParseCoordinateMove(&move, text)) << text;
-  return move;
-}
-
 u64 KeyAfter(const char* fen, std::initializer_list<const char*> moves) {
   Board board;
   EXPECT_TRUE(SetFen(&board, fen));
   for (const char* text : moves) {
-    u32 move = Move(text);
+    u32 move = Mv(text);
     MakeMove(&board, board.squares[MoveFrom(move)], move);
   }
   return board.key;
@@ -103,15 +98,15 @@ TEST_F(BookTest, CandidateWeightsForEitherSide) {
   main.put(KeyAfter(StartFen, {"e2e4"}), 6, 4);
   CollectBookMoves(&pair, &candidates);
   ASSERT_EQ(candidates.count, 1);
-  EXPECT_EQ(candidates.moves[0], Move("e2e4"));
+  EXPECT_EQ(candidates.moves[0], Mv("e2e4"));
   EXPECT_EQ(candidates.scores[0], 594452045);
 
-  u32 e4 = Move("e2e4");
+  u32 e4 = Mv("e2e4");
   MakeMove(&board, board.squares[MoveFrom(e4)], e4);
   main.put(KeyAfter(StartFen, {"e2e4", "e7e5"}), 4, 6);
   CollectBookMoves(&pair, &candidates);
   ASSERT_EQ(candidates.count, 1);
-  EXPECT_EQ(candidates.moves[0], Move("e7e5"));
+  EXPECT_EQ(candidates.moves[0], Mv("e7e5"));
   EXPECT_EQ(candidates.scores[0], 562606781);
   EXPECT_EQ(board.key, KeyAfter(StartFen, {"e2e4"})) << "the board is put back";
 }
@@ -222,7 +217,7 @@ class BookFileTest : public BookTest {
   void play(std::initializer_list<const char*> moves, bool engineFirst) {
     bool engine = engineFirst;
     for (const char* text : moves) {
-      PushGameMove(history.get(), Move(text), engine ? 1 : 0);
+      PushGameMove(history.get(), Mv(text), engine ? 1 : 0);
       engine = !engine;
     }
   }

@@ -1,4 +1,5 @@
 // Exchange values with x-rays and king rules, the list recursion, and the king-zone count.
+#include "board/board_testing.h"
 #include "eval/see.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +12,6 @@
 #include "board/notation.h"
 
 namespace {
-
-u32 Move(const char* text) {
-  u32 move = 0;
-  EXPECT_TRUE(ParseCoordinateMove(&move, text)) << text;
-  return move;
-}
 
 TEST(StaticExchangeEval, TableOfExchanges) {
   struct Case {
@@ -50,7 +45,7 @@ TEST(StaticExchangeEval, TableOfExchanges) {
     Board board;
     ASSERT_TRUE(SetFen(&board, c.fen)) << c.name;
     Board before = board;
-    EXPECT_EQ(StaticExchangeEval(&board.attacks, Move(c.move)), c.value) << c.name;
+    EXPECT_EQ(StaticExchangeEval(&board.attacks, Mv(c.move)), c.value) << c.name;
     EXPECT_EQ(std::memcmp(&before.squares, &board.squares, sizeof(board.squares)), 0);
   }
 }

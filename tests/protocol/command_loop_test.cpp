@@ -122,8 +122,8 @@ TEST(PVViewer, ReportsEachNewLineOrDepthOnceWithTheSearchFigures) {
 
   PVLine line{};
   line.length = 2;
-  line.moves[0] = MoveOf("e2e4");
-  line.moves[1] = MoveOf("e7e5");
+  line.moves[0] = Mv("e2e4");
+  line.moves[1] = Mv("e7e5");
   line.score = 31;
   struct Step {
     i32 depth;
@@ -138,7 +138,7 @@ TEST(PVViewer, ReportsEachNewLineOrDepthOnceWithTheSearchFigures) {
   for (const Step& step : steps) {
     engine.depthReached = step.depth;
     line.score = step.score;
-    line.moves[1] = MoveOf(step.second);
+    line.moves[1] = Mv(step.second);
     viewer.onNewPV(&line, 0);
     expected += step.reported;
     ASSERT_EQ(protocol.reports.size(), expected) << step.depth << " " << step.score;
@@ -151,7 +151,7 @@ TEST(PVViewer, ReportsEachNewLineOrDepthOnceWithTheSearchFigures) {
   EXPECT_EQ(last.index, 0);
   EXPECT_GE(last.timeMs, 50);
   EXPECT_EQ(last.nps, NodesPerSecond(last.nodes, last.timeMs));
-  EXPECT_EQ(last.line.moves[1], MoveOf("c7c5"));
+  EXPECT_EQ(last.line.moves[1], Mv("c7c5"));
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST_F(UciSearchSession, EveryMoveComesWithTheScoreItWasChosenBy) {
     engine->sendLine(c.go);
     std::vector<EngineLine> seen;
     std::string best = BestMoveOf(bestMove(20000, &seen).text);
-    ASSERT_TRUE(Position(c.fen).answers(best)) << best;
+    ASSERT_TRUE(GameBoard(c.fen).answers(best)) << best;
     // The last line of each index before the move.
     std::vector<std::string> last(static_cast<std::size_t>(c.lines) + 1);
     for (const EngineLine& line : seen) {
@@ -82,7 +82,7 @@ TEST_F(UciSearchSession, AnAnalysisThatEndsByItselfHoldsItsMoveUntilStop) {
         ASSERT_FALSE(StartsWith(line.text, "bestmove")) << line.text;
       ready();
       engine->sendLine("stop");
-      EXPECT_TRUE(Position(fen).answers(BestMoveOf(bestMove(AnswerBoundMs).text)));
+      EXPECT_TRUE(GameBoard(fen).answers(BestMoveOf(bestMove(AnswerBoundMs).text)));
       expectNoMoreBestMoves();
     }
   }
@@ -102,7 +102,7 @@ TEST_F(UciSearchSession, AnAnalysisThatEndsByItselfHoldsItsMoveUntilStop) {
 }
 
 TEST_F(UciSearchSession, EveryGoSearchesThePositionOfTheLastPositionCommand) {
-  Position expected;
+  GameBoard expected;
   ASSERT_TRUE(expected.play("e2e4"));
   ASSERT_TRUE(expected.play("e7e5"));
   engine->sendLine("position startpos moves e2e4 e7e5");
@@ -134,7 +134,7 @@ TEST_F(UciSearchSession, GoDepthAloneSearchesToThatDepth) {
   engine->sendLine("go depth 40");
   engine->drain(300);
   engine->sendLine("stop");
-  EXPECT_TRUE(Position().answers(BestMoveOf(bestMove(AnswerBoundMs).text)));
+  EXPECT_TRUE(GameBoard().answers(BestMoveOf(bestMove(AnswerBoundMs).text)));
   expectNoMoreBestMoves();
 }
 

@@ -8,10 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "board/fen.h"
-#include "board/make_move.h"
-#include "board/movegen.h"
-#include "board/notation.h"
+#include "board/board_testing.h"
 #include "protocol/engine_process.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -23,28 +20,6 @@ constexpr int Rounds = 1;
 // themselves are measured by bench-uci_latency.
 constexpr int AnswerBoundMs = 1000;
 #endif
-
-// The position after a start position or FEN and coordinate moves, built with the board code.
-struct Position {
-  Board board;
-  explicit Position(const std::string& fen = StartFen) { SetFen(&board, fen.c_str()); }
-  // A board's attack map points to its own record.
-  Position(const Position& other) : board(other.board) { board.attacks.board = &board; }
-  bool play(const std::string& text) {
-    u32 move = 0;
-    if (!ParseCoordinateMove(&move, text) || !IsLegalMove(&board, move)) return false;
-    MakeMove(&board, board.squares[MoveFrom(move)], move);
-    return true;
-  }
-  // A bestmove's move: legal here, or 0000 when there is none.
-  bool answers(const std::string& text) {
-    if (text == "0000") return CountLegalMoves(&board) == 0;
-    Board copy = board;
-    bool legal = play(text);
-    board = copy;
-    return legal;
-  }
-};
 
 inline std::string BestMoveOf(const std::string& line) {
   std::size_t start = line.find(' ') + 1;

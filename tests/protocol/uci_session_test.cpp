@@ -91,7 +91,7 @@ TEST_F(UciSession, IsReadyIsAnsweredAtOnceDuringAnInfiniteSearch) {
   }
   EXPECT_LE(worst, AnswerBoundMs) << "slowest readyok";
   engine->sendLine("stop");
-  EXPECT_TRUE(Position().answers(BestMoveOf(bestMove(5000).text)));
+  EXPECT_TRUE(GameBoard().answers(BestMoveOf(bestMove(5000).text)));
   expectNoMoreBestMoves();
 }
 
@@ -114,7 +114,7 @@ TEST_F(UciSession, StopDuringAnInfiniteSearchGivesOneLegalMoveAtOnce) {
     }
     EngineLine best = bestMove(5000);
     worst = std::max(worst, best.atMs - sent);
-    Position after;
+    GameBoard after;
     after.play("e2e4");
     ASSERT_TRUE(after.answers(BestMoveOf(best.text))) << best.text;
   }
@@ -130,7 +130,7 @@ TEST_F(UciSession, PonderingAnswersOnlyAfterPonderhitOrStop) {
     std::vector<EngineLine> early = engine->drain(300);
     for (const EngineLine& line : early) ASSERT_NE(line.text.rfind("bestmove", 0), 0u) << line.text;
     engine->sendLine(release);
-    Position after;
+    GameBoard after;
     after.play("e2e4");
     after.play("e7e5");
     EXPECT_TRUE(after.answers(BestMoveOf(bestMove(5000).text)));
@@ -181,7 +181,7 @@ TEST_F(UciSession, TheEndOfInputEndsWithStatusOneEvenDuringASearch) {
 std::vector<std::string> RandomGame(int plies, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> moves;
-  Position position;
+  GameBoard position;
   while (static_cast<int>(moves.size()) < plies) {
     MoveList list;
     list.count = 0;
@@ -205,7 +205,7 @@ TEST_F(UciSession, LongGamesLeaveTheEngineOnTheirLastPosition) {
     SCOPED_TRACE(plies);
     std::vector<std::string> moves = RandomGame(plies, static_cast<unsigned>(plies));
     std::string line = "position startpos moves";
-    Position expected;
+    GameBoard expected;
     for (const std::string& move : moves) {
       line += " " + move;
       ASSERT_TRUE(expected.play(move));
@@ -223,7 +223,7 @@ TEST_F(UciSession, LongGamesLeaveTheEngineOnTheirLastPosition) {
 
 TEST_F(UciSession, BadInputNeverCrashesAndLeavesAValidPosition) {
   const std::string start = "position startpos moves e2e4";
-  Position afterE4;
+  GameBoard afterE4;
   afterE4.play("e2e4");
   struct Case {
     std::string line;
@@ -280,7 +280,7 @@ TEST_F(UciSession, BadInputNeverCrashesAndLeavesAValidPosition) {
     ready();
     engine->sendLine("go depth 2");
     std::string best = BestMoveOf(bestMove(20000).text);
-    Position expected = c.fen.empty() ? afterE4 : Position(c.fen);
+    GameBoard expected = c.fen.empty() ? afterE4 : GameBoard(c.fen);
     ASSERT_TRUE(expected.answers(best)) << best;
   }
   // Searches with odd limits answer once each.
@@ -313,12 +313,12 @@ TEST_F(UciSession, OptionsChangedDuringAnAnalysisWaitForItsEnd) {
   // The analysis goes on: no early bestmove.
   for (const EngineLine& line : engine->drain(300)) ASSERT_NE(line.text.rfind("bestmove", 0), 0u);
   engine->sendLine("stop");
-  EXPECT_TRUE(Position().answers(BestMoveOf(bestMove(5000).text)));
+  EXPECT_TRUE(GameBoard().answers(BestMoveOf(bestMove(5000).text)));
   expectNoMoreBestMoves();
   // And the next search runs with them.
   engine->sendLine("position startpos");
   engine->sendLine("go depth 4");
-  EXPECT_TRUE(Position().answers(BestMoveOf(bestMove(20000).text)));
+  EXPECT_TRUE(GameBoard().answers(BestMoveOf(bestMove(20000).text)));
 }
 
 TEST_F(UciSession, MoveTimeSearchesStopAtTheirBudget) {

@@ -2,6 +2,7 @@
 // "setoption" set on the engine, and the report lines' formats.
 #include <gtest/gtest.h>
 
+#include "board/board_testing.h"
 #include "board/fen.h"
 #include "board/notation.h"
 #include "config/params.h"
@@ -17,12 +18,6 @@
 #include "tablebase/tb_fixtures.h"
 
 namespace {
-
-u32 MoveOf(const char* text) {
-  u32 move = 0;
-  ParseCoordinateMove(&move, text);
-  return move;
-}
 
 TEST(UciWords, TokenAfterAndIntAfter) {
   struct Case {
@@ -146,7 +141,7 @@ TEST_F(UciFront, PositionCommands) {
 
   command("position debug");
   EXPECT_EQ(engine->history->count, 64u);
-  EXPECT_EQ(engine->history->entries[63].move, MoveOf("a6e2"));
+  EXPECT_EQ(engine->history->entries[63].move, Mv("a6e2"));
   EXPECT_TRUE(lines().empty()) << "position writes nothing when all is well";
 }
 
@@ -244,9 +239,9 @@ TEST_F(UciFront, SetOptionByName) {
 TEST_F(UciFront, ReportLineFormats) {
   PVLine pv{};
   pv.length = 3;
-  pv.moves[0] = MoveOf("e2e4");
-  pv.moves[1] = MoveOf("e7e5");
-  pv.moves[2] = MoveOf("g1f3");
+  pv.moves[0] = Mv("e2e4");
+  pv.moves[1] = Mv("e7e5");
+  pv.moves[2] = Mv("g1f3");
   pv.score = 25;
   engine->timeController->startMs = NowMs();
   uci.sendPV(12, 3, 5, 999, 83250, 3, 0, &pv);
@@ -265,8 +260,8 @@ TEST_F(UciFront, ReportLineFormats) {
     std::lock_guard<std::mutex> lock(engine->thinkMutex);
     engine->depthReached = 4;
     engine->selDepth = 6;
-    uci.sendBestMove(MoveOf("e7e8q"), MoveOf("a2a1n"));
-    uci.sendBestMove(MoveOf("e2e4"), 0);
+    uci.sendBestMove(Mv("e7e8q"), Mv("a2a1n"));
+    uci.sendBestMove(Mv("e2e4"), 0);
   }
   written = lines();
   ASSERT_EQ(written.size(), 5u);
@@ -281,8 +276,8 @@ TEST_F(UciFront, CurrentMovesAreAtLeast300MsApart) {
   engine->timeController->startMs = NowMs() - 2000;
   engine->frames[1].stats.ttHits = 3;
   engine->frames[2].stats.ttMisses = 1;
-  uci.sendCurrMove(MoveOf("g1f3"), 2, 7, 9, 5000, 1000);
-  uci.sendCurrMove(MoveOf("b1c3"), 3, 7, 9, 5100, 1000);
+  uci.sendCurrMove(Mv("g1f3"), 2, 7, 9, 5000, 1000);
+  uci.sendCurrMove(Mv("b1c3"), 3, 7, 9, 5100, 1000);
   std::vector<std::string> written = lines();
   ASSERT_EQ(written.size(), 1u);
   EXPECT_EQ(written[0], "info currmove g1f3 currmovenumber 2 depth 7 seldepth 9 nodes 5000 nps 1000 hashfull 600");

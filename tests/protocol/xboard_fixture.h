@@ -12,6 +12,7 @@
 #include <vector>
 #include <unistd.h>
 
+#include "board/board_testing.h"
 #include "board/fen.h"
 #include "board/notation.h"
 #include "config/params.h"
@@ -23,12 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-inline u32 MoveOf(const char* text) {
-  u32 move = 0;
-  ParseCoordinateMove(&move, text);
-  return move;
-}
 
 class XBoardFixture : public ::testing::Test {
  protected:

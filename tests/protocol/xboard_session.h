@@ -9,10 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "board/fen.h"
-#include "board/make_move.h"
-#include "board/movegen.h"
-#include "board/notation.h"
+#include "board/board_testing.h"
 #include "protocol/engine_process.h"
 
 namespace {
@@ -25,37 +22,6 @@ constexpr int AnswerBoundMs = 1000;
 #endif
 // A search that ends by its own limits (a small depth, a second or two) answers within this.
 constexpr int SearchBoundMs = 20000;
-
-// The game as the interface has it.
-struct GameBoard {
-  Board board;
-  explicit GameBoard(const std::string& fen = StartFen) { SetFen(&board, fen.c_str()); }
-  // A board's attack map points to its own record.
-  GameBoard(const GameBoard& other) : board(other.board) { board.attacks.board = &board; }
-  GameBoard& operator=(const GameBoard& other) {
-    board = other.board;
-    board.attacks.board = &board;
-    return *this;
-  }
-  bool play(const std::string& text) {
-    u32 move = 0;
-    if (!ParseCoordinateMove(&move, text) || !IsLegalMove(&board, move)) return false;
-    MakeMove(&board, board.squares[MoveFrom(move)], move);
-    return true;
-  }
-  bool legal(const std::string& text) const {
-    GameBoard copy(*this);
-    return copy.play(text);
-  }
-  std::vector<std::string> moves() const {
-    MoveList list;
-    list.count = 0;
-    GenerateLegalMoves(const_cast<Board*>(&board), &list);
-    std::vector<std::string> texts;
-    for (i32 i = 0; i < list.count; ++i) texts.push_back(MoveToText(list.moves[i]));
-    return texts;
-  }
-};
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;

@@ -33,7 +33,7 @@ std::string MoveOfLine(const std::string& line) {
 
 TEST_F(XBoardWorker, ReportsFollowThePostFlagAndTheMode) {
   PVLine pv{};
-  pv.moves[0] = MoveOf("e2e4");
+  pv.moves[0] = Mv("e2e4");
   pv.length = 1;
   pv.score = 29997;
   gui->sendPV(1234, 5, 8, 999, 7, 3, 0, &pv);
@@ -46,20 +46,20 @@ TEST_F(XBoardWorker, ReportsFollowThePostFlagAndTheMode) {
   {
     std::lock_guard<std::mutex> lock(engine->thinkMutex);
     engine->frames[0].line.length = 2;
-    engine->frames[0].line.moves[1] = MoveOf("e7e5");
-    gui->sendBestMove(MoveOf("e7e8q"), MoveOf("d7d5"));
+    engine->frames[0].line.moves[1] = Mv("e7e5");
+    gui->sendBestMove(Mv("e7e8q"), Mv("d7d5"));
   }
   EXPECT_EQ(lines(), (std::vector<std::string>{" 5    #2    123       999 ( 5/ 8) = e2e4 ",
                                                " 5 29997    123       999 e2e4 ", "info %d",
                                                "move e7e8q"}));
-  EXPECT_EQ(gui->hintMove.load(), MoveOf("e7e5")) << "without pondering: the line's second move";
+  EXPECT_EQ(gui->hintMove.load(), Mv("e7e5")) << "without pondering: the line's second move";
   // In analyse mode there is no move line, but the hint is kept; with pondering allowed it is
   // the reply the worker expects.
   gui->analyseMode = 1;
   gui->ponderAllowed = 1;
-  gui->sendBestMove(MoveOf("e2e4"), MoveOf("c7c5"));
+  gui->sendBestMove(Mv("e2e4"), Mv("c7c5"));
   EXPECT_TRUE(lines().empty());
-  EXPECT_EQ(gui->hintMove.load(), MoveOf("c7c5"));
+  EXPECT_EQ(gui->hintMove.load(), Mv("c7c5"));
   gui->analyseMode = 0;
   command("hint");
   EXPECT_EQ(lines(), std::vector<std::string>{"Hint: c7c5"});

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_testing.h"
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
@@ -14,12 +15,6 @@
 #include "search/transposition_table.h"
 
 namespace {
-
-u32 Move(const char* text) {
-  u32 move = 0;
-  EXPECT_TRUE(ParseCoordinateMove(&move, text)) << text;
-  return move;
-}
 
 void Play(Board* board, u32 move) { MakeMove(board, board->squares[MoveFrom(move)], move); }
 
@@ -42,8 +37,8 @@ class CompletePvTest : public ::testing::Test {
     Board walk;
     CopyPosition(&walk, board);
     for (const char* text : moves) {
-      TT.store(&walk, TTExact, Move(text), 10, 256, 0);
-      Play(&walk, Move(text));
+      TT.store(&walk, TTExact, Mv(text), 10, 256, 0);
+      Play(&walk, Mv(text));
     }
   }
   std::string LineText() const {
@@ -56,7 +51,7 @@ class CompletePvTest : public ::testing::Test {
   }
   void SetLine(const std::vector<const char*>& moves, u8 flag = 0) {
     line = PVLine{};
-    for (const char* text : moves) line.moves[line.length++] = Move(text);
+    for (const char* text : moves) line.moves[line.length++] = Mv(text);
     line.flag = flag;
   }
 
@@ -90,10 +85,10 @@ TEST_F(CompletePvTest, StopsAtAnEmptyOrIllegalMove) {
     u32 move;
   } cases[] = {
       {"empty move", EmptyMove},
-      {"from an empty square", Move("e5e4")},
-      {"the other side's piece", Move("e4e5")},
-      {"onto an own piece", Move("d8d7")},
-      {"a pawn that cannot move so", Move("e7e4")},
+      {"from an empty square", Mv("e5e4")},
+      {"the other side's piece", Mv("e4e5")},
+      {"onto an own piece", Mv("d8d7")},
+      {"a pawn that cannot move so", Mv("e7e4")},
       {"the null move", NoMove},
   };
   for (const Case& c : cases) {
@@ -101,7 +96,7 @@ TEST_F(CompletePvTest, StopsAtAnEmptyOrIllegalMove) {
     SetLine({"e2e4"}, 1);
     Board after;
     CopyPosition(&after, board);
-    Play(&after, Move("e2e4"));
+    Play(&after, Mv("e2e4"));
     TT.store(&after, TTExact, c.move, 10, 256, 0);
     std::string fen = GetFen(&board);
     EXPECT_EQ(CompletePvLine(&board, &line), 0) << c.name;
@@ -113,7 +108,7 @@ TEST_F(CompletePvTest, StopsAtAnEmptyOrIllegalMove) {
 
 TEST_F(CompletePvTest, ChoosesBetweenTheSlots) {
   const u64 other = board.key ^ (u64{1} << 50);  // same bucket, another position
-  const u16 first = static_cast<u16>(Move("e2e4")), second = static_cast<u16>(Move("d2d4"));
+  const u16 first = static_cast<u16>(Mv("e2e4")), second = static_cast<u16>(Mv("d2d4"));
   struct Case {
     const char* name;
     u64 key0;

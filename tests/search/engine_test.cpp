@@ -254,7 +254,7 @@ TEST_F(WorkerTest, ReportsMateAndStalemateAfterItsOwnMove) {
     ASSERT_TRUE(WaitFor([&] { return protocol->bestMoves.load() == played; }));
     std::lock_guard<std::mutex> lock(engine->thinkMutex);
     if (c.move) {
-      EXPECT_EQ(protocol->lastBest.load(), MoveOf(c.move));
+      EXPECT_EQ(protocol->lastBest.load(), Mv(c.move));
     }
     std::vector<i32> results = protocol->resultsSoFar();
     if (c.result) {

@@ -4,18 +4,13 @@
 #include <cstring>
 #include <memory>
 
+#include "board/board_testing.h"
 #include "board/fen.h"
 #include "board/notation.h"
 #include "board/zobrist.h"
 #include "search/game_history.h"
 
 namespace {
-
-u32 MoveOf(const char* text) {
-  u32 move = 0;
-  ParseCoordinateMove(&move, text);
-  return move;
-}
 
 struct Game {
   std::unique_ptr<Board> board = std::make_unique<Board>();
@@ -32,10 +27,10 @@ const char* const KnightDance[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
 TEST(GameHistory, PushRecordsTheBoardBeforeAndTheKeyAfter) {
   Game game;
   Board start = *game.board;
-  PushGameMove(game.history.get(), MoveOf("e2e4"));
+  PushGameMove(game.history.get(), Mv("e2e4"));
   const HistoryEntry& entry = game.history->entries[0];
   EXPECT_EQ(game.history->count, 1u);
-  EXPECT_EQ(entry.move, MoveOf("e2e4"));
+  EXPECT_EQ(entry.move, Mv("e2e4"));
   EXPECT_EQ(entry.engineMove, 0);
   EXPECT_EQ(std::memcmp(&entry.before, &start, sizeof(Board)), 0);
   EXPECT_EQ(entry.key, game.board->key);
@@ -46,7 +41,7 @@ TEST(GameHistory, PushRecordsTheBoardBeforeAndTheKeyAfter) {
 TEST(GameHistory, RepeatedPositionsShareTheirKey) {
   Game game;
   u64 startKey = game.board->key;
-  for (int i = 0; i < 8; ++i) PushGameMove(game.history.get(), MoveOf(KnightDance[i % 4]));
+  for (int i = 0; i < 8; ++i) PushGameMove(game.history.get(), Mv(KnightDance[i % 4]));
   EXPECT_EQ(game.history->entries[3].key, startKey);
   EXPECT_EQ(game.history->entries[7].key, startKey);
   EXPECT_EQ(game.history->entries[1].key, game.history->entries[5].key);
@@ -56,24 +51,24 @@ TEST(GameHistory, RepeatedPositionsShareTheirKey) {
 TEST(GameHistory, TheMoveAfterThe1024thDropsTheOldest256) {
   Game game;
   GameHistory* history = game.history.get();
-  for (u32 i = 0; i < 1024; ++i) PushGameMove(history, MoveOf(KnightDance[i % 4]));
+  for (u32 i = 0; i < 1024; ++i) PushGameMove(history, Mv(KnightDance[i % 4]));
   EXPECT_EQ(history->count, 1024u);
   EXPECT_EQ(history->learnDone, 0);
   u64 key256 = history->entries[256].key;
   u64 key1023 = history->entries[1023].key;
-  PushGameMove(history, MoveOf(KnightDance[1024 % 4]));
+  PushGameMove(history, Mv(KnightDance[1024 % 4]));
   EXPECT_EQ(history->count, 769u);
   EXPECT_EQ(history->learnDone, 1);
   EXPECT_EQ(history->entries[0].key, key256);
   EXPECT_EQ(history->entries[767].key, key1023);
-  EXPECT_EQ(history->entries[768].move, MoveOf(KnightDance[0]));
+  EXPECT_EQ(history->entries[768].move, Mv(KnightDance[0]));
   EXPECT_EQ(history->entries[768].key, game.board->key);
 }
 
 TEST(GameHistory, UndoRestoresTheWholeBoardOrOnlyTheNullMoveFields) {
   Game game;
   GameHistory* history = game.history.get();
-  PushGameMove(history, MoveOf("e2e4"));
+  PushGameMove(history, Mv("e2e4"));
   Board afterE4 = *game.board;
 
   // A null move as the search makes it: side, key and en passant change, nothing else.
@@ -116,10 +111,10 @@ TEST(GameHistory, UndoOnAnEmptyHistoryIsRefused) {
 
 TEST(GameHistory, APushIntoASlotThatHeldAnEngineMoveRecordsZero) {
   Game game;
-  PushGameMove(game.history.get(), MoveOf("e2e4"), 1);
+  PushGameMove(game.history.get(), Mv("e2e4"), 1);
   EXPECT_EQ(game.history->entries[0].engineMove, 1);
   UndoMove(game.history.get());
-  PushGameMove(game.history.get(), MoveOf("d2d4"));
+  PushGameMove(game.history.get(), Mv("d2d4"));
   EXPECT_EQ(game.history->entries[0].engineMove, 0);
 }
 

@@ -1,5 +1,6 @@
 // Ordering scores of both phases and of the root, the deferred second phase, and the killer
 // and history updates after a cut-off.
+#include "board/board_testing.h"
 #include "search/move_ordering.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,6 @@
 #include "search/search_frame.h"
 
 namespace {
-
-u32 Move(const char* text) {
-  u32 move = 0;
-  EXPECT_TRUE(ParseCoordinateMove(&move, text)) << text;
-  return move;
-}
 
 void Load(Board* board, const char* fen) { EXPECT_TRUE(SetFen(board, fen)) << fen; }
 
@@ -58,24 +53,24 @@ TEST_F(MoveOrderingTest, CaptureScores) {
       {"black: taking the pawn that attacks a hanging bishop",
        "4k3/8/8/8/4nb2/6P1/7P/4K3 b - - 0 1", "e4g3", {0, 0}, 85 - 19 + 20},
       {"en passant, first capture killer", "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6",
-       {Move("e5d6"), 0}, 100 + 200},
+       {Mv("e5d6"), 0}, 100 + 200},
       {"en passant, second capture killer", "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6",
-       {0, Move("e5d6")}, 100 + 100},
+       {0, Mv("e5d6")}, 100 + 100},
       {"promotion takes a rook", "r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "b7a8q", {0, 0},
        500 + 1000 + 50},
   };
   for (const Case& c : cases) {
     Board board;
     Load(&board, c.fen);
-    u32 move = Move(c.move);
+    u32 move = Mv(c.move);
     ASSERT_NE(CapturedPieceOf(&board, move), Empty) << c.name;
     EXPECT_EQ(CaptureOrderScore(&board, move, c.killers), c.score * 256) << c.name;
   }
 }
 
 TEST_F(MoveOrderingTest, QuietScores) {
-  const u32 killers[2] = {Move("g1f3"), Move("b1c3")};
-  const u32 grandparent[2] = {Move("e2e4"), Move("d2d4")};
+  const u32 killers[2] = {Mv("g1f3"), Mv("b1c3")};
+  const u32 grandparent[2] = {Mv("e2e4"), Mv("d2d4")};
   struct Case {
     const char* name;
     const char* fen;
@@ -96,7 +91,7 @@ TEST_F(MoveOrderingTest, QuietScores) {
   for (const Case& c : cases) {
     Board board;
     Load(&board, c.fen);
-    u32 move = Move(c.move);
+    u32 move = Mv(c.move);
     ASSERT_EQ(CapturedPieceOf(&board, move), Empty) << c.name;
     EXPECT_EQ(QuietOrderScore(&board, move, killers, c.deeperThanPly1 ? grandparent : nullptr),
               c.score)
@@ -108,7 +103,7 @@ TEST_F(MoveOrderingTest, HistoryCountsOnlyOnceItsMaximumReaches256) {
   Board board;
   Load(&board, StartFen);
   const u32 noKillers[2] = {0, 0};
-  u32 move = Move("g1f3");
+  u32 move = Mv("g1f3");
   struct Case {
     u32 entry, max;
     i32 score;
@@ -122,7 +117,7 @@ TEST_F(MoveOrderingTest, HistoryCountsOnlyOnceItsMaximumReaches256) {
 }
 
 TEST_F(MoveOrderingTest, RootScores) {
-  const u32 killers[2] = {Move("g1f3"), Move("b1c3")};
+  const u32 killers[2] = {Mv("g1f3"), Mv("b1c3")};
   struct Case {
     const char* name;
     const char* fen;
@@ -141,7 +136,7 @@ TEST_F(MoveOrderingTest, RootScores) {
   for (const Case& c : cases) {
     Board board;
     Load(&board, c.fen);
-    EXPECT_EQ(RootOrderScore(&board, Move(c.move), Move("e2e4"), killers), c.score) << c.name;
+    EXPECT_EQ(RootOrderScore(&board, Mv(c.move), Mv("e2e4"), killers), c.score) << c.name;
   }
 }
 
@@ -159,7 +154,7 @@ TEST(KillerPair, RepeatedKillersMoveUpNewOnesTakeTheSecondSlot) {
 
 TEST_F(MoveOrderingTest, CutoffsFeedKillersAndHistory) {
   auto frame = std::make_unique<SearchFrame>();
-  u32 quiet = Move("g1f3"), capture = Move("e4d5");
+  u32 quiet = Mv("g1f3"), capture = Mv("e4d5");
   // A quiet cut-off at depth 2 plies adds (2 + 1)^2.
   UpdateOrderingAfterCutoff(frame.get(), quiet, WhiteKnight, Empty, 130);
   EXPECT_EQ(HistoryTable[WhiteKnight][MoveTo(quiet)], 9u);
@@ -220,31 +215,31 @@ TEST_F(MoveOrderingTest, PhaseOneScoresOnlyTableAndLineMoves) {
     FrameStack stack(StartFen);
     SearchFrame* node = stack.node();
     node->parent->onPvPath = onPvPath;
-    node->pvMove = Move("d2d4");
-    node->ttMoves[0] = Move("e2e4");
-    node->ttMoves[1] = Move("g1f3");
-    node->killers[0] = Move("b1c3");
+    node->pvMove = Mv("d2d4");
+    node->ttMoves[0] = Mv("e2e4");
+    node->ttMoves[1] = Mv("g1f3");
+    node->killers[0] = Mv("b1c3");
     ScoreMovesPhase1(node);
-    EXPECT_EQ(stack.ScoreOf(Move("d2d4")), onPvPath ? 200000002 : 0);
-    EXPECT_EQ(stack.ScoreOf(Move("e2e4")), 200000001);
-    EXPECT_EQ(stack.ScoreOf(Move("g1f3")), 200000000);
-    EXPECT_EQ(stack.ScoreOf(Move("b1c3")), 0);
+    EXPECT_EQ(stack.ScoreOf(Mv("d2d4")), onPvPath ? 200000002 : 0);
+    EXPECT_EQ(stack.ScoreOf(Mv("e2e4")), 200000001);
+    EXPECT_EQ(stack.ScoreOf(Mv("g1f3")), 200000000);
+    EXPECT_EQ(stack.ScoreOf(Mv("b1c3")), 0);
     // The line's move wins over a table move that is the same move.
-    node->ttMoves[0] = Move("d2d4");
+    node->ttMoves[0] = Mv("d2d4");
     ScoreMovesPhase1(node);
-    EXPECT_EQ(stack.ScoreOf(Move("d2d4")), onPvPath ? 200000002 : 200000001);
+    EXPECT_EQ(stack.ScoreOf(Mv("d2d4")), onPvPath ? 200000002 : 200000001);
   }
 }
 
 TEST_F(MoveOrderingTest, PhaseTwoWaitsUntilTheTableMovesAreTried) {
   FrameStack stack("4k3/8/4p3/3p4/8/2N5/8/3QK3 w - - 0 1");
   SearchFrame* node = stack.node();
-  node->ttMoves[0] = Move("e1f2");
-  node->killers[0] = Move("c3b5");
+  node->ttMoves[0] = Mv("e1f2");
+  node->killers[0] = Mv("c3b5");
   ScoreMovesPhase1(node);
   bool phaseTwoDone = false;
   PickOrderedMove(node, &phaseTwoDone);
-  EXPECT_EQ(node->moves.moves[0], Move("e1f2"));
+  EXPECT_EQ(node->moves.moves[0], Mv("e1f2"));
   EXPECT_FALSE(phaseTwoDone);
   EXPECT_EQ(node->stats.orderedMoves + node->stats.unorderedMoves, 0u);
 
@@ -253,10 +248,10 @@ TEST_F(MoveOrderingTest, PhaseTwoWaitsUntilTheTableMovesAreTried) {
   PickOrderedMove(node, &phaseTwoDone);
   EXPECT_TRUE(phaseTwoDone);
   EXPECT_EQ(node->moves.next, 2);
-  EXPECT_EQ(node->moves.moves[1], Move("c3b5"));
+  EXPECT_EQ(node->moves.moves[1], Mv("c3b5"));
   EXPECT_EQ(node->moves.pickedScore, OrderKiller0);
   PickOrderedMove(node, &phaseTwoDone);
-  EXPECT_EQ(node->moves.moves[2], Move("c3d5"));
+  EXPECT_EQ(node->moves.moves[2], Mv("c3d5"));
   EXPECT_EQ(node->moves.pickedScore, (85 - 19) * 256);
   u64 counted = node->stats.orderedMoves + node->stats.unorderedMoves;
   EXPECT_EQ(counted, static_cast<u64>(node->moves.count));
@@ -267,7 +262,7 @@ TEST_F(MoveOrderingTest, PhaseTwoWaitsUntilTheTableMovesAreTried) {
     EXPECT_LE(node->moves.pickedScore, previous);
     previous = node->moves.pickedScore;
   }
-  EXPECT_EQ(node->moves.moves[node->moves.count - 1], Move("d1d5"));
+  EXPECT_EQ(node->moves.moves[node->moves.count - 1], Mv("d1d5"));
   EXPECT_EQ(previous, (40 - 62) * 256);
   EXPECT_EQ(node->stats.orderedMoves + node->stats.unorderedMoves, counted);
 }
@@ -288,13 +283,13 @@ TEST_F(MoveOrderingTest, EqualScoresKeepGenerationOrder) {
 TEST_F(MoveOrderingTest, ScoreMovesCountsOrderedAndZeroScores) {
   FrameStack stack(StartFen);
   SearchFrame* node = stack.node();
-  node->pvMove = Move("e2e4");
-  node->killers[0] = Move("g1f3");
-  node->killers[1] = Move("b1c3");
+  node->pvMove = Mv("e2e4");
+  node->killers[0] = Mv("g1f3");
+  node->killers[1] = Mv("b1c3");
   ScoreMoves(node);
-  EXPECT_EQ(stack.ScoreOf(Move("e2e4")), RootOrderPvMove);
-  EXPECT_EQ(stack.ScoreOf(Move("g1f3")), RootOrderKiller0);
-  EXPECT_EQ(stack.ScoreOf(Move("b1c3")), RootOrderKiller1);
+  EXPECT_EQ(stack.ScoreOf(Mv("e2e4")), RootOrderPvMove);
+  EXPECT_EQ(stack.ScoreOf(Mv("g1f3")), RootOrderKiller0);
+  EXPECT_EQ(stack.ScoreOf(Mv("b1c3")), RootOrderKiller1);
   EXPECT_EQ(node->stats.orderedMoves, 3u);
   EXPECT_EQ(node->stats.unorderedMoves, 17u);
 }

@@ -65,7 +65,7 @@ TEST_F(QuiescenceTest, WinningCaptureIsTakenAndLineKept) {
   EXPECT_EQ(score, 1000);
   const PVLine& line = engine->frames[1].line;
   ASSERT_GE(line.length, 1);
-  EXPECT_EQ(line.moves[0], Move("d2d5"));
+  EXPECT_EQ(line.moves[0], Mv("d2d5"));
   EXPECT_EQ(engine->frames[1].nodeType, 3);
   EXPECT_EQ(engine->frames[1].stats.quiescenceNodes, engine->frames[1].stats.nodes);
 }

@@ -102,11 +102,11 @@ TEST_F(RootSearchTest, MatedMoveWithBookPenaltySettlesAtLastStage) {
   // Black's only move Kb8 is mated by Rh8; the book lists it with share 0 (a penalty of 400).
   SetPosition("k7/8/1K6/8/8/8/8/7R b - - 0 1");
   engine->bookCandidates.count = 1;
-  engine->bookCandidates.moves[0] = Move("a8b8");
+  engine->bookCandidates.moves[0] = Mv("a8b8");
   engine->bookCandidates.scores[0] = 0;
   const PVLine& line = Run(5);
   EXPECT_EQ(line.score, -400 - (MateScore - 2));
-  EXPECT_EQ(line.moves[0], Move("a8b8"));
+  EXPECT_EQ(line.moves[0], Mv("a8b8"));
 }
 
 TEST_F(RootSearchTest, FinalLineEndsSearchThreeIterationsLater) {
@@ -256,15 +256,15 @@ TEST_F(RootSearchTest, BookBonusBelowThreshold) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.fen) + " " + std::to_string(c.share));
     SetPosition(c.fen);
-    u32 move = c.fen == white ? Move("e2e4") : Move("e7e5");
+    u32 move = c.fen == white ? Mv("e2e4") : Mv("e7e5");
     engine->bookCandidates.count = 1;
     engine->bookCandidates.moves[0] = move;
     engine->bookCandidates.scores[0] = static_cast<i32>(c.share * (1 << 30));
     EXPECT_EQ(RootBookBonus(engine, move), c.bonus);
-    EXPECT_EQ(RootBookBonus(engine, Move(c.fen == white ? "d2d4" : "d7d5")), 0);
+    EXPECT_EQ(RootBookBonus(engine, Mv(c.fen == white ? "d2d4" : "d7d5")), 0);
   }
   engine->bookCandidates.count = 0;
-  EXPECT_EQ(RootBookBonus(engine, Move("e7e5")), 0);
+  EXPECT_EQ(RootBookBonus(engine, Mv("e7e5")), 0);
 }
 
 TEST_F(RootSearchTest, NoLegalMoveIsFinal) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_testing.h"
 #include "board/attack_map.h"
 #include "board/fen.h"
 #include "board/make_move.h"
@@ -111,12 +112,6 @@ class RecordingListener final : public PVListener {
   }
 };
 
-inline u32 Move(const char* text) {
-  u32 move = 0;
-  ParseCoordinateMove(&move, text);
-  return move;
-}
-
 inline std::string Text(u32 move) { return MoveToText(move); }
 
 inline std::string NetworkPath() { return std::string(TERVIK_SOURCE_DIR) + "/nets/gen0-material.nnue"; }
@@ -164,7 +159,7 @@ class SearchFixture : public ::testing::Test {
 
   void Play(std::initializer_list<const char*> moves) {
     for (const char* text : moves) {
-      u32 move = Move(text);
+      u32 move = Mv(text);
       ASSERT_TRUE(IsLegalMove(engine->board, move)) << text;
       PushGameMove(engine->history, move);
     }
@@ -192,7 +187,7 @@ class SearchFixture : public ::testing::Test {
     if (Network.loaded) RefreshAccumulator(board, &engine->accumulators[0]);
     GameHistory* history = engine->history;
     history->entries[history->count].before = *board;
-    u32 move = Move(rootMove);
+    u32 move = Mv(rootMove);
     EXPECT_TRUE(IsLegalMove(board, move)) << rootMove;
     u8 mover = board->squares[MoveFrom(move)];
     u32 captureSquare = CaptureSquareOf(board, move, mover);

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/board_testing.h"
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/notation.h"
@@ -67,12 +68,6 @@ struct EngineFixture {
     return SetFen(engine->board, fen);
   }
 };
-
-inline u32 MoveOf(const char* text) {
-  u32 move = 0;
-  ParseCoordinateMove(&move, text);
-  return move;
-}
 
 // Waits (bounded) until the condition holds; the tests then assert it.
 template <typename Condition>

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "board/board_testing.h"
 #include "board/fen.h"
 #include "board/make_move.h"
 #include "board/notation.h"
@@ -20,12 +21,6 @@
 #include "search/think.h"
 
 namespace {
-
-u32 MoveOf(const char* text) {
-  u32 move = 0;
-  ParseCoordinateMove(&move, text);
-  return move;
-}
 
 // Records Think's reports; sendResult answers as told (true: XBoard ends the game on it).
 class ThinkProtocol final : public SilentProtocol {
@@ -73,7 +68,7 @@ class ThinkTest : public ::testing::Test {
     std::lock_guard<std::mutex> lock(engine->thinkMutex);
     engine->history->count = 0;
     ASSERT_TRUE(SetFen(engine->board, fen));
-    for (const char* move : moves) PushGameMove(engine->history, MoveOf(move));
+    for (const char* move : moves) PushGameMove(engine->history, Mv(move));
   }
 
   ThinkProtocol protocol;
@@ -121,7 +116,7 @@ TEST_F(ThinkTest, PlaysABookMoveAndReportsItAsAOneMoveLine) {
   // A main book that knows 1.e4 (6 White successes, 4 Black): 55.4 % for White.
   Board after;
   SetFen(&after, StartFen);
-  u32 e4 = MoveOf("e2e4");
+  u32 e4 = Mv("e2e4");
   MakeMove(&after, after.squares[MoveFrom(e4)], e4);
   Book& book = engine->bookPair->mainBook;
   book.table = new BookEntry[64]();
@@ -157,7 +152,7 @@ TEST_F(ThinkTest, BookThresholdsOfAnyStoredValueTakeAllOrNoMoves) {
   // overflow whatever the two stored values are.
   position(StartFen, {"e2e4"});
   Board after = *engine->board;
-  u32 e5 = MoveOf("e7e5");
+  u32 e5 = Mv("e7e5");
   MakeMove(&after, after.squares[MoveFrom(e5)], e5);
   Book& book = engine->bookPair->mainBook;
   book.table = new BookEntry[64]();
@@ -182,7 +177,7 @@ TEST_F(ThinkTest, BookThresholdsOfAnyStoredValueTakeAllOrNoMoves) {
 TEST_F(ThinkTest, EndgamesDoNotConsultTheBook) {
   position("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
   Board after = *engine->board;
-  u32 move = MoveOf("a1a7");
+  u32 move = Mv("a1a7");
   MakeMove(&after, after.squares[MoveFrom(move)], move);
   Book& book = engine->bookPair->mainBook;
   book.table = new BookEntry[64]();
@@ -201,7 +196,7 @@ TEST_F(ThinkTest, APositionWithoutMovesIsReportedUnlessPondering) {
       {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", 0, {ResultWhiteWins}},
       {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", 0, {ResultStalemate}},
       {"8/8/8/8/8/1k6/1q6/K7 w - - 0 1", 0, {ResultBlackWins}},
-      {"8/8/8/8/8/1k6/1q6/K7 w - - 0 1", MoveOf("b1a1"), {}},
+      {"8/8/8/8/8/1k6/1q6/K7 w - - 0 1", Mv("b1a1"), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fen);
@@ -245,7 +240,7 @@ TEST_F(ThinkTest, DrawClaimsEndTheGameOnlyWhereTheProtocolEndsIt) {
       {StartFen, {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3"}, false, 0,
        {ResultRepetition}, true},
       {StartFen, {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3"}, true,
-       MoveOf("g8f6"), {}, true},
+       Mv("g8f6"), {}, true},
       {"4k3/8/8/8/8/8/8/R3K3 w - - 99 80", {}, true, 0, {}, true},
       {"4k3/8/8/8/8/8/8/R3K3 w - - 100 80", {}, true, 0, {ResultFiftyMoves}, false},
       {"4k3/8/8/8/8/8/8/R3K3 w - - 100 80", {}, false, 0, {ResultFiftyMoves}, true},
@@ -256,7 +251,7 @@ TEST_F(ThinkTest, DrawClaimsEndTheGameOnlyWhereTheProtocolEndsIt) {
       std::lock_guard<std::mutex> lock(engine->thinkMutex);
       engine->history->count = 0;
       ASSERT_TRUE(SetFen(engine->board, c.fen));
-      for (const char* move : c.moves) PushGameMove(engine->history, MoveOf(move));
+      for (const char* move : c.moves) PushGameMove(engine->history, Mv(move));
     }
     protocol.endsGame = c.endsGame;
     protocol.results.clear();

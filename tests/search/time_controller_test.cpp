@@ -66,7 +66,7 @@ class TimeControllerTest : public ::testing::Test {
     while (pos < list.size()) {
       std::size_t end = list.find(' ', pos);
       if (end == std::string::npos) end = list.size();
-      u32 move = MoveOf(list.substr(pos, end - pos).c_str());
+      u32 move = Mv(list.substr(pos, end - pos).c_str());
       ASSERT_TRUE(IsLegalMove(f.engine->board, move)) << list.substr(pos, end - pos);
       PushGameMove(f.engine->history, move);
       pos = end + 1;
@@ -89,7 +89,7 @@ TEST_F(TimeControllerTest, DynamicStartAllotsTheMove) {
     tc.time = c.time;
     tc.reserve = c.reserve;
     tc.easyMove = c.easyBefore;
-    tc.predictedMove = *c.predicted ? MoveOf(c.predicted) : 0;
+    tc.predictedMove = *c.predicted ? Mv(c.predicted) : 0;
     tc.lastBestMove = 99;
     i64 before = NowMs();
     tc.start(lastMove(), c.movesToGo, c.increment);

@@ -9,12 +9,37 @@
 #include "book/book.h"
 #include "config/params.h"
 #include "eval/network.h"
+#include "protocol/silent_protocol.h"
 #include "protocol/table_settings.h"
 #include "protocol/uci.h"
 #include "search/engine.h"
+#include "tools/self_tests.h"
 
 // The front end lives until the process ends (and stays reachable for leak checkers).
 static Protocol* FrontEnd = nullptr;
+
+// -profile: the perft checks and the benchmark on the main thread, with the books of the
+// working folder and without tablebases; standard input is never read.
+static int RunProfile() {
+  // The XBoard front end hosts this run once it exists; until then a silent one does.
+  SilentProtocol* gui = new SilentProtocol();
+  FrontEnd = gui;
+  Engine* engine = new Engine(gui);
+  gui->engine = engine;
+  gui->dynamicTc.engine = engine;
+  engine->timeController = &gui->dynamicTc;
+  engine->useTablebases = 0;
+  ResizeTableForHash(Hash.load());
+  LoadBook(&engine->bookPair->mainBook, "tervik.book");
+  LoadBook(&engine->bookPair->learnBook, "learn.book");
+  StopSearch(engine);
+  {
+    std::lock_guard<std::mutex> think(engine->thinkMutex);
+    RunSelfTests(gui);
+  }
+  QuitEngine(engine);
+  return 0;
+}
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -26,9 +51,8 @@ int main(int argc, char** argv) {
   BuildRayLists();
   LoadNetwork(nnue_path);
 
-  // -xboard and -profile are not built yet: every command line starts UCI.
-  (void)argc;
-  (void)argv;
+  if (argc == 2 && std::strcmp(argv[1], "-profile") == 0) return RunProfile();
+  // -xboard is not built yet: every other command line starts UCI.
   UciGUI* uci = new UciGUI();
   FrontEnd = uci;
   uci->engine = new Engine(uci);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+struct MoveList;
 class Protocol;
 
 // True when word is a console command in this mode: "book", "lbook", "dbook" and "dump" in
@@ -14,3 +15,10 @@ bool IsConsoleCommand(const std::string& word, bool xboardMode);
 // Runs a command that IsConsoleCommand accepted, with the text after the word. The caller has
 // stopped the search and holds the engine's thinkMutex.
 void RunConsoleCommand(Protocol* protocol, const std::string& word, const std::string& arguments);
+
+// The "Think limits" line that "go" prints outside xboard mode before it wakes the worker:
+// the depth limit and the active controller's time. The caller holds thinkMutex.
+void PrintThinkLimits(Protocol* protocol);
+
+// Every move of the list as "e2e4(120) ": its coordinate text and order score.
+std::string FormatScoredMoves(const MoveList* list);

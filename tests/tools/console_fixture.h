@@ -121,4 +121,23 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// Whether the text is the pattern, in which "#" stands for a printed number (padding blanks,
+// an optional minus, digits) and every other character for itself.
+inline bool MatchesPattern(const std::string& text, const std::string& pattern) {
+  std::size_t t = 0;
+  for (char p : pattern) {
+    if (p != '#') {
+      if (t >= text.size() || text[t] != p) return false;
+      ++t;
+      continue;
+    }
+    while (t < text.size() && text[t] == ' ') ++t;
+    if (t < text.size() && text[t] == '-') ++t;
+    const std::size_t digits = t;
+    while (t < text.size() && text[t] >= '0' && text[t] <= '9') ++t;
+    if (t == digits) return false;
+  }
+  return t == text.size();
+}
+
 }  // namespace console_testing

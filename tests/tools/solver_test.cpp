@@ -2,7 +2,7 @@
 // engine state a run leaves.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstring>
 #include <string>
 
 #include "console_fixture.h"
@@ -13,6 +13,7 @@ namespace {
 
 using console_testing::ConsoleFixture;
 using console_testing::Lines;
+using console_testing::MatchesPattern;
 
 // A back-rank mate (solved at once, a final line), a queen blunder to avoid, and a king move
 // that no search plays.
@@ -47,11 +48,11 @@ TEST_F(Solver, EpdFile) {
   EXPECT_FALSE(Has(text, "a comment"));
   EXPECT_TRUE(Has(text, std::string(MateLine) + " id \"T1\" (Ra8#) solved after 0 sec : a1a8 !\r\n\r\n"))
       << text;
-  EXPECT_TRUE(std::regex_search(text, std::regex(" id \"T2\" \\(Qxd5\\) solved after 0 sec : d1[a-h][1-8] ")))
-      << text;
+  EXPECT_TRUE(Has(text, std::string(AvoidLine) + " id \"T2\" (Qxd5) solved after 0 sec : d1")) << text;
   // The seconds elapsed when the search ended: 1, or more on a busy machine.
-  EXPECT_TRUE(std::regex_search(text, std::regex(std::string(MissLine) +
-                                                 "!!!  id \"T3\" \\(Ke2\\) not solved after [1-9] sec\\.\r\n\r\n")))
+  const std::size_t missed = text.find(std::string(MissLine) + "!!!  id \"T3\" (Ke2) not solved after ");
+  ASSERT_NE(missed, std::string::npos) << text;
+  EXPECT_TRUE(MatchesPattern(text.substr(missed + std::strlen(MissLine), 46), "!!!  id \"T3\" (Ke2) not solved after # sec.\r\n\r\n"))
       << text;
   // Lines that yield no position are echoed, then refused on the diagnostics stream.
   EXPECT_TRUE(Has(text, "8/8/8/8 w - - bm e4;"));
@@ -65,12 +66,10 @@ TEST_F(Solver, EpdFile) {
   const std::vector<std::string> rows = Lines(text.substr(table + separator.size()));
   ASSERT_EQ(rows.size(), 21u) << text;
   const std::string pad(22, ' ');  // the names fill 8 of their 30 columns
-  EXPECT_TRUE(std::regex_match(rows[0], std::regex("  \\|  id \"T1\"" + pad + "\\|    0 \\| +[0-9]+ \\|  1 \\| 29999\r")))
-      << rows[0];
+  EXPECT_TRUE(MatchesPattern(rows[0], "  |  id \"T1\"" + pad + "|    0 |# |  1 | 29999\r")) << rows[0];
   // Solved from the start or from the line that turned away from Qxd5, in no time.
   EXPECT_EQ(rows[1].substr(0, 42), "  |  id \"T2\"" + pad + "|    0 |");
-  EXPECT_TRUE(std::regex_match(rows[2], std::regex("\\* \\|  id \"T3\"" + pad + "\\|    1 \\|        0 \\| -1 \\| +-?[0-9]+\r")))
-      << rows[2];
+  EXPECT_TRUE(MatchesPattern(rows[2], "* |  id \"T3\"" + pad + "|    1 |        0 | -1 |#\r")) << rows[2];
   EXPECT_EQ(rows[3], "\r");
   EXPECT_EQ(rows[4], std::string(64, '=') + "\r");
   EXPECT_EQ(rows[5], "2/3 solved.\r");

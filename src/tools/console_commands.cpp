@@ -21,7 +21,6 @@
 #include "search/move_ordering.h"
 #include "search/time_controller.h"
 #include "search/transposition_table.h"
-#include "tools/console_streams.h"
 #include "tools/eval_diagnostics.h"
 #include "tools/self_tests.h"
 #include "tools/solver.h"

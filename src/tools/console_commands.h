@@ -3,10 +3,17 @@
 // book listings and the position dump.
 #pragma once
 
+#include <cstdio>
 #include <string>
+
+#include "protocol/command_loop.h"
 
 struct MoveList;
 class Protocol;
+
+// The console tools write their report lines to the protocol's standard output
+// (ProtocolOutput) and their diagnostics here, standard error; tests put files in their place.
+extern std::FILE* ConsoleDiagnostics;
 
 // True when word is a console command in this mode: "book", "lbook", "dbook" and "dump" in
 // both, the others only before the "xboard" command.

@@ -10,7 +10,7 @@
 #include "eval/nnue.h"
 #include "protocol/protocol.h"
 #include "search/engine.h"
-#include "tools/console_streams.h"
+#include "tools/console_commands.h"
 #include "tools/test_positions.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "search/think.h"
 #include "search/time_controller.h"
 #include "search/transposition_table.h"
-#include "tools/console_streams.h"
+#include "tools/console_commands.h"
 
 const char* const BenchmarkFens[BenchmarkPositionCount] = {
     "1rr3k1/3q1pbp/3pb3/pp1Np3/8/2P2B2/PP1Q1PPP/3R1RK1 w - - 0 23",

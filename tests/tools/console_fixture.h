@@ -16,7 +16,6 @@
 #include "search/history_table.h"
 #include "search/transposition_table.h"
 #include "tools/console_commands.h"
-#include "tools/console_streams.h"
 
 namespace console_testing {
 

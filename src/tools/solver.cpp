@@ -132,16 +132,15 @@ void SolvePosition(Protocol* gui, const TestPosition& position, i32 seconds, Sol
   if (solved) ++run->solvedCount;
 }
 
-// Whether the position was searched; a FEN that does not load is skipped with a message.
-bool RunPosition(Protocol* gui, const TestPosition& position, i32 lineNumber, i32 seconds,
+// A FEN that does not load is skipped with a message.
+void RunPosition(Protocol* gui, const TestPosition& position, i32 lineNumber, i32 seconds,
                  SolverRun* run) {
   if (!SetFen(gui->engine->board, position.fen.c_str())) {
     std::fprintf(ConsoleDiagnostics, "Invalid FEN in line %d, position skipped: %s\r\n",
                  lineNumber, position.fen.c_str());
-    return false;
+    return;
   }
   SolvePosition(gui, position, seconds, run);
-  return true;
 }
 
 double Percent(double part, double whole) { return part * 100.0 / whole; }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "board/fen.h"
 #include "config/params.h"
 #include "protocol/silent_protocol.h"
@@ -94,9 +96,11 @@ class ConsoleFixture : public ::testing::Test {
     engine->history->count = 0;
   }
 
-  // A file in the temporary folder with exactly this content, removed after the test.
+  // A file in the temporary folder with exactly this content, removed after the test; the
+  // process id keeps test programs that run at once apart.
   std::string fixture(const std::string& name, const std::string& content) {
-    std::string path = std::string(::testing::TempDir()) + "tervik_console_" + name;
+    std::string path = std::string(::testing::TempDir()) + "tervik_console_" +
+                       std::to_string(::getpid()) + "_" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr) << path;
     if (!file) return path;

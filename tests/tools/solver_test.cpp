@@ -84,7 +84,8 @@ TEST_F(Solver, EpdFile) {
                                 "Node Types (Upper,Exact,Lower): ", "           ("};
   for (std::size_t i = 0; i < std::size(labels); ++i)
     EXPECT_EQ(rows[7 + i].rfind(labels[i], 0), 0u) << rows[7 + i];
-  EXPECT_TRUE(Has(rows[16], "Total solution time    : 1.00 sek\r")) << rows[16];
+  // The unsolved position's whole second, and the few milliseconds the others took.
+  EXPECT_TRUE(MatchesPattern(rows[16], "Total solution time    : 1.# sek\r")) << rows[16];
 
   // The run leaves the dynamic controller active and the depth limit at 60.
   EXPECT_EQ(engine->timeController, &protocol.dynamicTc);

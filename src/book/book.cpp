@@ -239,3 +239,9 @@ bool WriteBookFile(const Book* book, const char* path) {
   std::remove(temporary.c_str());
   return false;
 }
+
+i32 BookThresholdPercent(bool blackToMove) {
+  i64 threshold = book_min_percent.load();
+  if (blackToMove) threshold -= book_white_advantage.load();
+  return static_cast<i32>(std::clamp<i64>(threshold, -1, 101));
+}

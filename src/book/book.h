@@ -51,6 +51,10 @@ double BookValue(const Book* book, u64 key, u32 sideToMove);
 // Fills the candidate list with the legal moves found in either book, weights (30 fraction
 // bits, the mover's view) highest first, equal weights in generation order.
 void CollectBookMoves(BookPair* pair, MoveList* candidates);
+// The percentage a book move's weight must exceed to be played: book_min_percent, less
+// book_white_advantage with Black to move, kept within -1..101 (every move, or none), so that
+// stored values of any size neither overflow nor change what is played.
+i32 BookThresholdPercent(bool blackToMove);
 // Prints the current position's moves found in this book alone, or "No moves in book !".
 void ListBookMoves(const Book* book, std::FILE* out);
 // Codes 4, 5 and 6 only: gives the learn book its first table when it has none, then learns.

@@ -154,8 +154,14 @@ void UciGUI::resetGame() {
 void UciGUI::commandPosition(const std::string& given) {
   WaitOutBusyWorker(engine);
   StopSearch(engine);
+  {
+    // An analysis that was never stopped still owes its move.
+    std::lock_guard<std::mutex> report(reportMutex);
+    if (holdUntilStop) writeHeldMove();
+  }
   std::lock_guard<std::mutex> lock(engine->thinkMutex);
   applyPendingOptions();
+  restorePosition();
   std::string arguments = given;
   if (arguments.find("startpos") != std::string::npos) {
     resetGame();
@@ -202,17 +208,25 @@ void UciGUI::commandGo(const std::string& arguments) {
   // A "go" while a search runs (which an interface does not send) starts the next search
   // after it, with these settings.
   std::unique_lock<std::mutex> lock;
-  if (lockWhenIdle(&lock)) applyPendingOptions();
+  if (lockWhenIdle(&lock)) {
+    applyPendingOptions();
+    restorePosition();
+  }
+  auto has = [&](const char* key) { return arguments.find(key) != std::string::npos; };
+  auto present = [&](const char* key) { return !TokenAfter(key, arguments).empty(); };
+  bool analysis = has("infinite") || has("mate");
   {
     std::lock_guard<std::mutex> report(reportMutex);
+    if (holdUntilStop) writeHeldMove();
     heldBestMove = 0;
     moveHeld = false;
     moveOwed = true;
+    holdUntilStop = analysis;
+    lineWritten = false;
+    for (std::string& quiet : quietLines) quiet.clear();
   }
   engine->analysing = 0;
-  auto has = [&](const char* key) { return arguments.find(key) != std::string::npos; };
-  auto present = [&](const char* key) { return !TokenAfter(key, arguments).empty(); };
-  if (has("infinite") || has("mate")) {
+  if (analysis) {
     engine->timeController = &unlimitedTc;
     unlimitedTc.engine = engine;
     engine->analysing = 1;
@@ -221,6 +235,11 @@ void UciGUI::commandGo(const std::string& arguments) {
     engine->timeController = &fixedTc;
     fixedTc.engine = engine;
     if (present("movetime")) fixedTc.setTime(MoveTimeBudget(IntAfter("movetime", arguments)));
+    goIncrement = 0;
+  } else if (has("depth") && !has("wtime") && !has("btime")) {
+    // A depth without a clock is fixed-depth analysis: the depth alone ends it.
+    engine->timeController = &unlimitedTc;
+    unlimitedTc.engine = engine;
     goIncrement = 0;
   } else {
     engine->timeController = &dynamicTc;
@@ -236,7 +255,7 @@ void UciGUI::commandGo(const std::string& arguments) {
   goMovesToGo = movesToGoValue == -1 ? 0 : movesToGoValue;
   i32 depth = IntAfter("depth", arguments);
   // Deeper than the search stack would reach past the frames and the table's depth field.
-  engine->maxDepth = depth == -1 ? DefaultMaxDepth : std::min(depth, DefaultMaxDepth);
+  engine->maxDepth = depth == -1 ? DefaultMaxDepth : std::clamp(depth, 1, DefaultMaxDepth);
   bool ponder = has("ponder");
   ponderAllowed = ponder ? 1 : 0;
   engine->ponderMode = ponder ? PonderOn : PonderOff;
@@ -245,6 +264,10 @@ void UciGUI::commandGo(const std::string& arguments) {
 }
 
 void UciGUI::releaseSearch(bool stop) {
+  if (stop) {
+    std::lock_guard<std::mutex> report(reportMutex);
+    holdUntilStop = false;
+  }
   // ponderAllowed first: a search released by the change of ponderMode must find it clear
   // when it reports, or its move would be held with nobody left to write it.
   ponderAllowed = 0;
@@ -259,12 +282,35 @@ void UciGUI::releaseSearch(bool stop) {
     applyPendingOptions();
   }
   std::lock_guard<std::mutex> report(reportMutex);
+  // "ponderhit" does not end an analysis.
+  if (!holdUntilStop) writeHeldMove();
+}
+
+void UciGUI::writeHeldMove() {
+  holdUntilStop = false;
   if (!moveHeld) return;
+  writeQuietLines();
   std::string line = "bestmove " + (heldBestMove ? MoveToText(heldBestMove) : "0000");
   if (heldBestMove && heldPonderMove) line += " ponder " + MoveToText(heldPonderMove);
   moveHeld = false;
   moveOwed = false;
   writeLine(line);
+}
+
+void UciGUI::writeQuietLines() {
+  if (lineWritten) return;
+  lineWritten = true;
+  for (std::string& quiet : quietLines) {
+    if (quiet.empty()) continue;
+    writeLine(quiet);
+    quiet.clear();
+  }
+}
+
+void UciGUI::restorePosition() {
+  for (; movesSincePosition > 0 && engine->history->count > 0; --movesSincePosition)
+    UndoMove(engine->history);
+  movesSincePosition = 0;
 }
 
 void UciGUI::commandSetOption(const std::string& arguments) {
@@ -310,7 +356,7 @@ void UciGUI::applyPendingOptions() {
 
 void UciGUI::deliverBestMove(u32 move, u32 ponderMove, bool withSummary) {
   std::lock_guard<std::mutex> report(reportMutex);
-  if (ponderAllowed.load()) {
+  if (ponderAllowed.load() || holdUntilStop) {
     heldBestMove = move;
     heldPonderMove = ponderMove;
     moveHeld = true;
@@ -318,6 +364,7 @@ void UciGUI::deliverBestMove(u32 move, u32 ponderMove, bool withSummary) {
   }
   moveOwed = false;
   moveHeld = false;
+  writeQuietLines();
   std::string text;
   if (withSummary) {
     i64 elapsed = SearchElapsedMs(engine);
@@ -338,6 +385,7 @@ void UciGUI::sendBestMove(u32 move, u32 ponderMove) {
   // This protocol never plays the expected reply itself, so no later think is a ponder on it:
   // Think then reports a position without moves, which is how its "go" gets an answer.
   engine->ponderMove = 0;
+  ++movesSincePosition;
   deliverBestMove(move, ponderMove, true);
 }
 
@@ -356,7 +404,6 @@ bool UciGUI::sendResult(i32 resultCode) {
 
 void UciGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32,
                     i32 multiPvIndex, const PVLine* pv) {
-  if (nodes <= 999 && SearchElapsedMs(engine) <= 999) return;
   char head[160];
   std::snprintf(head, sizeof head, "info time %lld depth %d seldepth %d nodes %llu nps %d tbhits %llu",
                 static_cast<long long>(timeMs), depth, selDepth,
@@ -372,6 +419,13 @@ void UciGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32
     line += MoveToText(pv->moves[i]);
   }
   if (length == 0) line += " ";
+  std::lock_guard<std::mutex> report(reportMutex);
+  // The quiet start keeps the line back; the move's report writes it if none follows.
+  if (nodes <= 999 && SearchElapsedMs(engine) <= 999) {
+    quietLines[std::clamp<i32>(multiPvIndex, 0, MultiPvCapacity)] = std::move(line);
+    return;
+  }
+  lineWritten = true;
   writeLine(line);
 }
 

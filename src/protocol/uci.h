@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "protocol/protocol.h"
+#include "search/pv_line.h"
 
 // The word after the first occurrence of key anywhere in text (one separator skipped), up to
 // the next blank; empty when the key is absent or nothing follows it.
@@ -80,8 +81,25 @@ class UciGUI : public Protocol {
   // Writes the move (or holds it while ponderAllowed is set) as this go's one bestmove.
   void deliverBestMove(u32 move, u32 ponderMove, bool withSummary);
 
-  std::mutex reportMutex;  // guards the four fields below
+  // Takes back the moves the engine has played since the last "position": every "go"
+  // searches the position the interface set. The caller holds thinkMutex.
+  void restorePosition();
+  // Writes the lines kept back by the quiet start when this search has written none, so that
+  // every move comes with its score. The caller holds reportMutex.
+  void writeQuietLines();
+  // Writes a move held back for "ponderhit" or "stop" as this go's bestmove. The caller holds
+  // reportMutex.
+  void writeHeldMove();
+
+  std::mutex reportMutex;  // guards the fields below
   bool moveOwed = false;   // a "go" has not had its bestmove yet
   bool moveHeld = false;
   u32 heldPonderMove = 0;
+  bool holdUntilStop = false;  // "go infinite" or "go mate": the move waits for "stop"
+  bool lineWritten = false;    // this search has written a score line
+  // The last line of each MultiPV index (0: the single line) that the quiet start kept back.
+  std::string quietLines[MultiPvCapacity + 1];
+
+  // Moves the engine has played on the game since "position"; guarded by thinkMutex.
+  u32 movesSincePosition = 0;
 };

@@ -7,6 +7,7 @@
 
 #include "board/attack_map.h"
 #include "board/movegen.h"
+#include "book/book.h"
 #include "config/params.h"
 #include "eval/network.h"
 #include "eval/nnue.h"
@@ -350,8 +351,7 @@ i32 RootBookBonus(const Engine* engine, u32 move) {
     double share = candidates.scores[i] / 1073741824.0;
     if (share < 0) share = 0;
     if (share > 1) share = 1;
-    i32 threshold = book_min_percent;
-    if (SideToMove(engine->board) == Black) threshold -= book_white_advantage;
+    i32 threshold = BookThresholdPercent(SideToMove(engine->board) == Black);
     if (threshold > 100.0 * share) return static_cast<i32>(800.0 * share - 400.0);
     return 0;
   }

@@ -1,7 +1,6 @@
 // Think: the book, the end of the game, draw claims, the search and resignation.
 #include "search/think.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -52,11 +51,8 @@ static int LibraryRandom() { return std::rand(); }
 static bool PlayFromBook(Engine* engine) {
   std::srand(static_cast<unsigned>(std::clock()));
   CollectBookMoves(engine->bookPair, &engine->bookCandidates);
-  // The stored values may be anything: a threshold out of 0..100 just takes all or no moves.
-  i64 threshold = book_min_percent.load();
-  if (SideToMove(engine->board) == Black) threshold -= book_white_advantage.load();
-  threshold = std::clamp<i64>(threshold, -1, 101);
-  i32 chosen = ChooseBookCandidate(&engine->bookCandidates, static_cast<i32>(threshold),
+  i32 chosen = ChooseBookCandidate(&engine->bookCandidates,
+                                   BookThresholdPercent(SideToMove(engine->board) == Black),
                                    book_random.load() != 0, LibraryRandom);
   if (chosen < 0) return false;
   PVLine& line = engine->frames[0].line;

@@ -176,7 +176,8 @@ TEST_F(UciFront, GoPicksTheControllerAndItsLimits) {
     i32 increment, movesToGo, maxDepth;
     u8 analysing;
   } cases[] = {
-      {"go depth 5", false, &uci.dynamicTc, 5000, 0, 0, 5, 0},
+      {"go depth 5", false, &uci.unlimitedTc, 0, 0, 0, 5, 0},  // no clock: the depth ends it
+      {"go depth 5 wtime 8000", false, &uci.dynamicTc, 7950, 0, 0, 5, 0},
       {"go movetime 1000", false, &uci.fixedTc, MoveTimeBudget(1000), 0, 0, 59, 0},
       {"go infinite", false, &uci.unlimitedTc, 0, 0, 0, 59, 1},
       {"go mate 3", false, &uci.unlimitedTc, 0, 0, 0, 59, 1},
@@ -185,7 +186,8 @@ TEST_F(UciFront, GoPicksTheControllerAndItsLimits) {
       {"go wtime 60000 btime 30000 winc 500 binc 700", true, &uci.dynamicTc, 29950, 700, 0, 59, 0},
       {"go btime 20000", false, &uci.dynamicTc, 29950, 0, 0, 59, 0},  // white's clock absent: kept
       {"go wtime -1 btime 5", false, &uci.dynamicTc, -1, 0, 0, 59, 0},
-      {"go depth 500", false, &uci.dynamicTc, 0, 0, 0, 59, 0},
+      {"go depth 500", false, &uci.unlimitedTc, 0, 0, 0, 59, 0},
+      {"go depth 0", false, &uci.unlimitedTc, 0, 0, 0, 1, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);

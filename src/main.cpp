@@ -9,9 +9,9 @@
 #include "book/book.h"
 #include "config/params.h"
 #include "eval/network.h"
-#include "protocol/silent_protocol.h"
 #include "protocol/table_settings.h"
 #include "protocol/uci.h"
+#include "protocol/xboard.h"
 #include "search/engine.h"
 #include "tools/self_tests.h"
 
@@ -21,13 +21,9 @@ static Protocol* FrontEnd = nullptr;
 // -profile: the perft checks and the benchmark on the main thread, with the books of the
 // working folder and without tablebases; standard input is never read.
 static int RunProfile() {
-  // The XBoard front end hosts this run once it exists; until then a silent one does.
-  SilentProtocol* gui = new SilentProtocol();
+  XBoardGUI* gui = new XBoardGUI();  // it creates the engine
   FrontEnd = gui;
-  Engine* engine = new Engine(gui);
-  gui->engine = engine;
-  gui->dynamicTc.engine = engine;
-  engine->timeController = &gui->dynamicTc;
+  Engine* engine = gui->engine;
   engine->useTablebases = 0;
   ResizeTableForHash(Hash.load());
   LoadBook(&engine->bookPair->mainBook, "tervik.book");
@@ -52,13 +48,16 @@ int main(int argc, char** argv) {
   LoadNetwork(nnue_path);
 
   if (argc == 2 && std::strcmp(argv[1], "-profile") == 0) return RunProfile();
-  // -xboard is not built yet: every other command line starts UCI.
-  UciGUI* uci = new UciGUI();
-  FrontEnd = uci;
-  uci->engine = new Engine(uci);
-  uci->ponderAllowed = 1;
-  uci->multiPvCount = 1;
-  Engine* engine = uci->engine;
+  if (argc == 2 && std::strcmp(argv[1], "-xboard") == 0) {
+    FrontEnd = new XBoardGUI();  // it creates the engine
+  } else {
+    UciGUI* uci = new UciGUI();
+    FrontEnd = uci;
+    uci->engine = new Engine(uci);
+    uci->ponderAllowed = 1;
+    uci->multiPvCount = 1;
+  }
+  Engine* engine = FrontEnd->engine;
 
   InitTablebasesAtStartUp(engine);
   ResizeTableForHash(Hash.load());

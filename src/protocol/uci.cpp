@@ -254,8 +254,7 @@ void UciGUI::commandGo(const std::string& arguments) {
   i32 movesToGoValue = IntAfter("movestogo", arguments);
   goMovesToGo = movesToGoValue == -1 ? 0 : movesToGoValue;
   i32 depth = IntAfter("depth", arguments);
-  // Deeper than the search stack would reach past the frames and the table's depth field.
-  engine->maxDepth = depth == -1 ? DefaultMaxDepth : std::clamp(depth, 1, DefaultMaxDepth);
+  engine->maxDepth = depth == -1 ? DefaultMaxDepth : ClampDepthLimit(depth);
   bool ponder = has("ponder");
   ponderAllowed = ponder ? 1 : 0;
   engine->ponderMode = ponder ? PonderOn : PonderOff;

@@ -163,8 +163,12 @@ void SearchThreadLoop(Engine* engine) {
 
     engine->threadState = ThreadThinking;
     if (!Think(engine)) {
-      // Still pondering means the expected reply was not played: take it back.
-      TakeBackPonderMove(engine, pushedPonder && engine->ponderMode.load() != PonderOff);
+      // Still pondering means the expected reply was not played: take it back. The exchange
+      // settles it against a ponder hit that the protocol claims at the same moment.
+      i32 pondering = PonderOn;
+      bool notPlayed = engine->ponderMode.compare_exchange_strong(pondering, PonderOff) ||
+                       pondering == PonderAbandoned;
+      TakeBackPonderMove(engine, pushedPonder && notPlayed);
       engine->ponderMode = PonderOff;
       engine->threadState = ThreadBusy;
       continue;

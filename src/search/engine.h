@@ -2,6 +2,7 @@
 // the listeners and the worker thread that thinks, plays and ponders.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -22,6 +23,12 @@ class TimeController;
 constexpr i32 ListenerCapacity = 5;
 constexpr i32 DefaultMaxDepth = 59;
 
+// A depth limit of the protocols, held to 1..59: the search stack has 60 frames and the table
+// stores depths in a small field.
+inline i32 ClampDepthLimit(i64 plies) {
+  return static_cast<i32>(std::clamp<i64>(plies, 1, DefaultMaxDepth));
+}
+
 enum ThreadState : i32 { ThreadNotStarted = 0, ThreadIdle = 1, ThreadThinking = 2, ThreadBusy = 3 };
 enum PonderMode : i32 { PonderOff = 0, PonderOn = 1, PonderAbandoned = 2 };
 
@@ -35,7 +42,7 @@ struct Engine {
   TimeController* timeController;  // one of the protocol's three
   std::atomic<i32> threadState;
   std::atomic<i32> ponderMode;
-  u32 ponderMove;            // expected reply after the engine's move; while pondering, the move pushed
+  std::atomic<u32> ponderMove;  // expected reply after the engine's move; while pondering, the move pushed
   i32 depthReached;
   i32 maxDepth;
   i32 selDepth;

@@ -2,6 +2,8 @@
 // limit. The protocols set the clock, Think starts the controller, the search consults it.
 #pragma once
 
+#include <atomic>
+
 #include "board/types.h"
 
 struct Engine;
@@ -15,7 +17,9 @@ extern i32 LastRootScore;
 
 class TimeController {
  public:
-  i64 time = 5000;  // dynamic: remaining clock; fixed: limit per move; unlimited: 999999999
+  // dynamic: remaining clock; fixed: limit per move; unlimited: 999999999. Atomic: an XBoard
+  // "time" sets the clock while the engine ponders.
+  std::atomic<i64> time{5000};
   i64 startMs = 0;  // NowMs at the start of the current search
   Engine* engine = nullptr;  // set only for the dynamic controller
   bool firstIteration = false;

@@ -151,6 +151,10 @@ void EngineProcess::closeInput() {
   input_ = -1;
 }
 
+void EngineProcess::signal(int number) {
+  if (pid_ > 0) ::kill(pid_, number);
+}
+
 int EngineProcess::waitForExit(int timeoutMs) {
   if (pid_ <= 0) return status_;
   i64 deadline = DriverNowMs() + timeoutMs;

@@ -51,6 +51,8 @@ class EngineProcess {
   // Lines that arrive within the time (none expected, usually).
   std::vector<EngineLine> drain(int timeoutMs);
   void closeInput();
+  // Sends the signal to the engine's process.
+  void signal(int number);
   // The exit status (-1 killed by a signal), waiting at most timeoutMs (-2 on timeout).
   int waitForExit(int timeoutMs);
   // The engine's standard error so far.

@@ -125,7 +125,7 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 // Whether the text is the pattern, in which "#" stands for a printed number (padding blanks,
-// an optional minus, digits) and every other character for itself.
+// an optional sign, digits) and every other character for itself.
 inline bool MatchesPattern(const std::string& text, const std::string& pattern) {
   std::size_t t = 0;
   for (char p : pattern) {
@@ -135,7 +135,7 @@ inline bool MatchesPattern(const std::string& text, const std::string& pattern) 
       continue;
     }
     while (t < text.size() && text[t] == ' ') ++t;
-    if (t < text.size() && text[t] == '-') ++t;
+    if (t < text.size() && (text[t] == '-' || text[t] == '+')) ++t;
     const std::size_t digits = t;
     while (t < text.size() && text[t] >= '0' && text[t] <= '9') ++t;
     if (t == digits) return false;

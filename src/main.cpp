@@ -13,9 +13,29 @@
 #include "protocol/uci.h"
 #include "protocol/xboard.h"
 #include "search/engine.h"
+#include "tools/self_tests.h"
 
 // The front end lives until the process ends (and stays reachable for leak checkers).
 static Protocol* FrontEnd = nullptr;
+
+// -profile: the perft checks and the benchmark on the main thread, with the books of the
+// working folder and without tablebases; standard input is never read.
+static int RunProfile() {
+  XBoardGUI* gui = new XBoardGUI();  // it creates the engine
+  FrontEnd = gui;
+  Engine* engine = gui->engine;
+  engine->useTablebases = 0;
+  ResizeTableForHash(Hash.load());
+  LoadBook(&engine->bookPair->mainBook, "tervik.book");
+  LoadBook(&engine->bookPair->learnBook, "learn.book");
+  StopSearch(engine);
+  {
+    std::lock_guard<std::mutex> think(engine->thinkMutex);
+    RunSelfTests(gui);
+  }
+  QuitEngine(engine);
+  return 0;
+}
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -27,7 +47,7 @@ int main(int argc, char** argv) {
   BuildRayLists();
   LoadNetwork(nnue_path);
 
-  // -profile is not built yet: it starts UCI like every other command line.
+  if (argc == 2 && std::strcmp(argv[1], "-profile") == 0) return RunProfile();
   if (argc == 2 && std::strcmp(argv[1], "-xboard") == 0) {
     FrontEnd = new XBoardGUI();  // it creates the engine
   } else {

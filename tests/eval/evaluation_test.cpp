@@ -6,14 +6,6 @@
 #include "network_fixture.h"
 #include "position_helpers.h"
 
-// A network whose output is the bias alone: raw score = bias / (181 * 181 * 64).
-static void InstallBiasNetwork(i64 bias) {
-  auto w = std::make_unique<NnueFileWeights>();
-  std::memset(w.get(), 0, sizeof *w);
-  w->bias = static_cast<i32>(bias);
-  ASSERT_TRUE(InstallNetwork(*w));
-}
-
 // A network that scores every position `score` for the side to move: the king rows hold every
 // unit at 181 in both halves, so the output is 181^2 * (sum of output weights) / (181^2 * 64).
 static void InstallScoreNetwork(i32 score) {

@@ -1,6 +1,9 @@
 // Weight files for the evaluation tests, made with the library's writer.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -37,6 +40,14 @@ struct TempFile {
 inline bool InstallNetwork(const NnueFileWeights& weights) {
   const std::vector<u8> image = BuildWeightFile(weights);
   return ReadNetworkImage("fixture", image.data(), image.size(), &Network).status == 0;
+}
+
+// A network whose output is the bias alone: raw score = bias / (181 * 181 * 64).
+inline void InstallBiasNetwork(i64 bias) {
+  auto w = std::make_unique<NnueFileWeights>();
+  std::memset(w.get(), 0, sizeof *w);
+  w->bias = static_cast<i32>(bias);
+  ASSERT_TRUE(InstallNetwork(*w));
 }
 
 inline std::string ShippedNetworkPath() {

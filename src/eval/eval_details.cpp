@@ -7,23 +7,13 @@
 #include "board/fen.h"
 #include "eval/accumulator.h"
 #include "eval/nnue.h"
+#include "eval/see.h"
 
 namespace {
 
 constexpr const char* PhaseNames[4] = {"Opening:", "Middlegame:", "Early endgame:", "Endgame:"};
 
-i32 PieceValueSum(const Board* board, u64 squares) {
-  i32 sum = 0;
-  for (; squares; squares &= squares - 1) sum += PieceValue[board->squares[std::countr_zero(squares)]];
-  return sum;
-}
-
 }  // namespace
-
-u64 HangingPieces(const Board* board, u32 colour) {
-  return board->occupied[colour] & board->attacks.attacked[colour ^ 1] &
-         ~board->attacks.attacked[colour];
-}
 
 std::string FormatEvalDetails(const Board* board) {
   const u64 hanging[2] = {HangingPieces(board, White), HangingPieces(board, Black)};
@@ -33,7 +23,7 @@ std::string FormatEvalDetails(const Board* board) {
   std::snprintf(text, sizeof text, "HC: %" PRIu64 "\r\n", board->key);
   out += text;
   std::snprintf(text, sizeof text, "Hangscore WHITE: %d\r\nHangscore BLACK: %d\r\n",
-                PieceValueSum(board, hanging[White]), PieceValueSum(board, hanging[Black]));
+                HangingValue(board, White), HangingValue(board, Black));
   out += text;
   std::snprintf(text, sizeof text, "BB Hanging WHITE: %" PRIx64 "\r\nBB Hanging BLACK: %" PRIx64 "\r\n",
                 hanging[White], hanging[Black]);

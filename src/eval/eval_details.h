@@ -7,9 +7,6 @@
 
 #include "board/board.h"
 
-// The pieces of the colour that the other side attacks and the colour does not defend.
-u64 HangingPieces(const Board* board, u32 colour);
-
 // Phase, key, hang scores and bitboards of both sides, then the diagram with rank 8 first;
 // every line ends in "\r\n". The board is not changed.
 std::string FormatEvalDetails(const Board* board);

@@ -1,5 +1,8 @@
-// Static exchange evaluation on the attack words of the target square, and the king-zone count.
+// Static exchange evaluation on the attack words of the target square, loose pieces and the
+// king-zone count.
 #include "eval/see.h"
+
+#include <bit>
 
 namespace {
 
@@ -125,4 +128,16 @@ i32 KingZoneAttacks(const Board* board, int colour) {
     for (u32 r = rankLow; r <= rankHigh; ++r)
       count += static_cast<i32>(AttackerCount(board->attacks.words[MakeSquare(f, r)][opponent]));
   return count;
+}
+
+u64 HangingPieces(const Board* board, u32 colour) {
+  return board->occupied[colour] & board->attacks.attacked[colour ^ 1] &
+         ~board->attacks.attacked[colour];
+}
+
+i32 HangingValue(const Board* board, u32 colour) {
+  i32 sum = 0;
+  for (u64 hanging = HangingPieces(board, colour); hanging; hanging &= hanging - 1)
+    sum += PieceValue[board->squares[std::countr_zero(hanging)]];
+  return sum;
 }

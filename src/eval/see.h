@@ -15,6 +15,11 @@ i32 StaticExchangeEval(const AttackMap* map, u32 move);
 // `list` or stop; the sides then alternate through the list. Returns that side's best balance.
 i32 SeeRecurse(i32 balance, u8 capturedPiece, u32 entriesLeft, u64 list);
 
+// The pieces of the colour that the other side attacks and the colour does not defend, and the
+// sum of their values.
+u64 HangingPieces(const Board* board, u32 colour);
+i32 HangingValue(const Board* board, u32 colour);
+
 // Attackers of the other colour on the king's square and on the 3x3 block around it (cut at
 // the edge; the king's square counts twice).
 i32 KingZoneAttacks(const Board* board, int colour);

@@ -266,9 +266,7 @@ void XBoardGUI::commandGo(const std::string&) {
   guarded([&] {
     // "go" is the way back from an analysis to play.
     if (analyseMode.load()) leaveAnalysis();
-    if (!xboardMode.load())
-      std::fprintf(stderr, "Think limits: %d ply, %d ms\r\n", engine->maxDepth,
-                   ToI32(engine->timeController->getTime()));
+    if (!xboardMode.load()) PrintThinkLimits(this);
     forceMode = 0;
     engine->ponderMode = PonderOff;
     engine->ponderMove = 0;

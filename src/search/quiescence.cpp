@@ -12,17 +12,6 @@
 
 const i32 QuiesceDeltaMargin[10] = {1000, 500, 350, 250, 200, 180, 160, 145, 135, 130};
 
-i32 HangingValue(const Board* board, u32 colour) {
-  u64 hanging = board->occupied[colour] & board->attacks.attacked[colour ^ 1] &
-                ~board->attacks.attacked[colour];
-  i32 sum = 0;
-  while (hanging) {
-    sum += PieceValue[board->squares[std::countr_zero(hanging)]];
-    hanging &= hanging - 1;
-  }
-  return sum;
-}
-
 i32 StaticEvaluation(SearchFrame* frame) {
   if (!ActiveParams.materialOnly) return NnueEvaluate(frame);
   const Board* board = frame->board;

@@ -17,5 +17,4 @@ i32 Quiesce(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64);
 // within +-10000, below the mate band. Leaves the recogniser code in the frame (4: drawn).
 i32 StaticEvaluation(SearchFrame* frame);
 
-// Sum of the values of colour's pieces that the other side attacks and colour does not defend.
-i32 HangingValue(const Board* board, u32 colour);
+

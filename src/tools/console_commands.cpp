@@ -211,7 +211,8 @@ void RunConsoleCommand(Protocol* protocol, const std::string& word, const std::s
 void PrintThinkLimits(Protocol* protocol) {
   const Engine* engine = protocol->engine;
   std::fprintf(ConsoleDiagnostics, "Think limits: %d ply, %d ms\r\n", engine->maxDepth,
-               static_cast<int>(engine->timeController->getTime()));
+               static_cast<int>(std::clamp<i64>(engine->timeController->getTime(), INT32_MIN,
+                                                INT32_MAX)));
 }
 
 std::string FormatScoredMoves(const MoveList* list) {

@@ -10,6 +10,7 @@
 #include "eval/nnue.h"
 #include "protocol/protocol.h"
 #include "search/engine.h"
+#include "search/frame_entries.h"
 #include "tools/console_commands.h"
 #include "tools/test_positions.h"
 

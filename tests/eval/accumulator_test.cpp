@@ -40,7 +40,7 @@ TEST_F(AccumulatorUpdate, SpecialMovesEqualRefresh) {
     SCOPED_TRACE(testing::Message() << c.fen << " " << c.move);
     Board board;
     ASSERT_TRUE(SetFen(&board, c.fen));
-    const u32 move = ParsedMove(c.move);
+    const u32 move = Mv(c.move);
     ASSERT_TRUE(IsLegalMove(&board, move));
     Accumulator parent, child, inPlace, refreshed;
     RefreshAccumulator(&board, &parent);

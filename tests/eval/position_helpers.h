@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "board/board_testing.h"
 #include "board/board.h"
 #include "board/fen.h"
 #include "board/make_move.h"
@@ -35,12 +36,6 @@ inline u32 RandomLegalMove(Board* board, std::mt19937* rng) {
   GenerateLegalMoves(board, &list);
   if (list.count == 0) return EmptyMove;
   return list.moves[std::uniform_int_distribution<int>(0, list.count - 1)(*rng)];
-}
-
-inline u32 ParsedMove(const char* text) {
-  u32 move = 0;
-  EXPECT_TRUE(ParseCoordinateMove(&move, text)) << text;
-  return move;
 }
 
 // The same position with colours exchanged and the board mirrored rank for rank.

@@ -2,6 +2,7 @@
 // result lines and their learning codes, "level" and the moves to go.
 #include <gtest/gtest.h>
 
+#include "board/board_testing.h"
 #include "board/notation.h"
 #include "book/book.h"
 #include "protocol/protocol.h"
@@ -11,11 +12,7 @@ namespace {
 
 PVLine Line(std::initializer_list<const char*> moves, i32 score, u8 flag = 0) {
   PVLine pv{};
-  for (const char* text : moves) {
-    u32 move = 0;
-    EXPECT_TRUE(ParseCoordinateMove(&move, text));
-    pv.moves[pv.length++] = move;
-  }
+  for (const char* text : moves) pv.moves[pv.length++] = Mv(text);
   pv.score = score;
   pv.flag = flag;
   return pv;

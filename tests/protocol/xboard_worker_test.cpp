@@ -3,6 +3,7 @@
 // search (the game stays as the interface has it, and nothing waits for ever).
 #include <gtest/gtest.h>
 
+#include "board/board_testing.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/zobrist.h"
@@ -16,14 +17,9 @@ using XBoardWorker = XBoardFixture;
 
 // The position after the moves, for comparing with the engine's.
 std::string FenAfter(std::initializer_list<std::string> moves, const char* fen = StartFen) {
-  Board board;
-  SetFen(&board, fen);
-  for (const std::string& text : moves) {
-    u32 move = 0;
-    EXPECT_TRUE(ParseCoordinateMove(&move, text) && IsLegalMove(&board, move)) << text;
-    MakeMove(&board, board.squares[MoveFrom(move)], move);
-  }
-  return GetFen(&board);
+  GameBoard game(fen);
+  for (const std::string& text : moves) EXPECT_TRUE(game.play(text)) << text;
+  return GetFen(&game.board);
 }
 
 std::string MoveOfLine(const std::string& line) {

@@ -18,7 +18,7 @@ TEST(NnueSearchEntry, UpdateAndEvaluateThroughFrames) {
   const char* line[] = {"e5d6", "e8c8", "e1g1", "c7d6"};  // en passant, both castlings, capture
   for (int ply = 0; ply < 4; ++ply) {
     SearchFrame* frame = &engine->frames[ply];
-    const u32 move = ParsedMove(line[ply]);
+    const u32 move = Mv(line[ply]);
     ASSERT_TRUE(IsLegalMove(board, move)) << line[ply];
     const MoveFacts f = FactsOf(*board, move);
     frame->currentMove = move;

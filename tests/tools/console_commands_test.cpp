@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "board/board_testing.h"
 #include "board/make_move.h"
 #include "board/notation.h"
 #include "book/book.h"
@@ -133,8 +134,7 @@ TEST_F(ConsoleCommands, Books) {
   auto keyAfter = [&](const char* text) {
     Board board = *engine->board;
     board.attacks.board = &board;
-    u32 move = 0;
-    ParseCoordinateMove(&move, text);
+    u32 move = Mv(text);
     MakeMove(&board, board.squares[MoveFrom(move)], move);
     return board.key;
   };

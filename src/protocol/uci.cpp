@@ -1,15 +1,13 @@
-// The UCI command interpreter and the UCI report lines.
+// The UCI command interpreter: the option list, positions, searches and their release.
 #include "protocol/uci.h"
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include "board/fen.h"
-#include "board/notation.h"
 #include "config/params.h"
 #include "protocol/apply_moves.h"
 #include "protocol/command_loop.h"
@@ -17,17 +15,12 @@
 #include "protocol/table_settings.h"
 #include "search/engine.h"
 #include "search/history_table.h"
-#include "search/root_search.h"
-#include "search/score.h"
 
 const char UciDebugMoves[] =
     "startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 "
     "e8g8 h2h3 c6a5 b3c2 c7c5 d2d4 d8c7 b1d2 c5d4 c3d4 a5c6 d2b3 a6a5 c1e3 a5a4 b3d2 c6b4 c2b1 "
     "c8b7 a2a3 b4c6 d4d5 c6a5 b1d3 b7a6 a1c1 c7b7 d1e2 a5c4 d2c4 b5c4 d3c4 f6e4 c4a6 a8a6 c1c7 "
     "b7c7 e2a6 c7c2 a6b7 e7d8 e1c1 c2e2 b7b4 f7f5 c1e1 e2a6 e1c1 a6e2";
-
-// Written only by the worker, which reports the current moves.
-static i64 LastCurrMoveTime = 0;
 
 std::string TokenAfter(const std::string& key, const std::string& text) {
   std::size_t at = text.find(key);
@@ -57,18 +50,6 @@ i32 ClockBudget(i32 clockMs) {
   // wake-up, a loaded machine's scheduling) comes off every move; kept back once, it keeps a
   // game at 1 s + 10 ms from running the clock past zero.
   return clockMs > 0 ? clockMs - std::min(50, clockMs / 2) : clockMs;
-}
-
-std::string UciScore(i32 score) {
-  char text[32];
-  i32 magnitude = score < 0 ? -score : score;
-  if (magnitude > MateBandScore) {
-    i32 moves = (MateScore + 1 - magnitude) / 2;
-    std::snprintf(text, sizeof text, " score mate %d", score < 0 ? -moves : moves);
-  } else {
-    std::snprintf(text, sizeof text, " score cp %d", score);
-  }
-  return text;
 }
 
 void UciGUI::write(const std::string& text) { WriteProtocolText(text); }
@@ -286,27 +267,6 @@ void UciGUI::releaseSearch(bool stop) {
   if (!holdUntilStop) writeHeldMove();
 }
 
-void UciGUI::writeHeldMove() {
-  holdUntilStop = false;
-  if (!moveHeld) return;
-  writeQuietLines();
-  std::string line = "bestmove " + (heldBestMove ? MoveToText(heldBestMove) : "0000");
-  if (heldBestMove && heldPonderMove) line += " ponder " + MoveToText(heldPonderMove);
-  moveHeld = false;
-  moveOwed = false;
-  writeLine(line);
-}
-
-void UciGUI::writeQuietLines() {
-  if (lineWritten) return;
-  lineWritten = true;
-  for (std::string& quiet : quietLines) {
-    if (quiet.empty()) continue;
-    writeLine(quiet);
-    quiet.clear();
-  }
-}
-
 void UciGUI::restorePosition() {
   for (; movesSincePosition > 0 && engine->history->count > 0; --movesSincePosition)
     UndoMove(engine->history);
@@ -353,100 +313,3 @@ void UciGUI::applyPendingOptions() {
   for (const auto& [name, value] : pendingOptions) applyOption(name, value);
   pendingOptions.clear();
 }
-
-void UciGUI::deliverBestMove(u32 move, u32 ponderMove, bool withSummary) {
-  std::lock_guard<std::mutex> report(reportMutex);
-  if (ponderAllowed.load() || holdUntilStop) {
-    heldBestMove = move;
-    heldPonderMove = ponderMove;
-    moveHeld = true;
-    return;
-  }
-  moveOwed = false;
-  moveHeld = false;
-  writeQuietLines();
-  std::string text;
-  if (withSummary) {
-    i64 elapsed = SearchElapsedMs(engine);
-    u64 nodes = SearchNodes(engine);
-    u64 nps = elapsed > 0 ? nodes * 1000 / static_cast<u64>(elapsed) : 0;
-    char summary[160];
-    std::snprintf(summary, sizeof summary, "info depth %d seldepth %d time %lld nodes %llu nps %llu\n",
-                  engine->depthReached, engine->selDepth, static_cast<long long>(elapsed),
-                  static_cast<unsigned long long>(nodes), static_cast<unsigned long long>(nps));
-    text = summary;
-  }
-  text += "bestmove " + (move ? MoveToText(move) : std::string("0000"));
-  if (move && ponderMove) text += " ponder " + MoveToText(ponderMove);
-  writeLine(text);
-}
-
-void UciGUI::sendBestMove(u32 move, u32 ponderMove) {
-  // This protocol never plays the expected reply itself, so no later think is a ponder on it:
-  // Think then reports a position without moves, which is how its "go" gets an answer.
-  engine->ponderMove = 0;
-  ++movesSincePosition;
-  deliverBestMove(move, ponderMove, true);
-}
-
-bool UciGUI::sendResult(i32 resultCode) {
-  bool noMoves = resultCode == ResultStalemate || resultCode == ResultBlackWins ||
-                 resultCode == ResultWhiteWins;
-  if (!noMoves) return false;
-  {
-    // After the engine's own move the go has had its answer; before a search it has not.
-    std::lock_guard<std::mutex> report(reportMutex);
-    if (!moveOwed || moveHeld) return false;
-  }
-  deliverBestMove(EmptyMove, 0, false);
-  return false;
-}
-
-void UciGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32,
-                    i32 multiPvIndex, const PVLine* pv) {
-  char head[160];
-  std::snprintf(head, sizeof head, "info time %lld depth %d seldepth %d nodes %llu nps %d tbhits %llu",
-                static_cast<long long>(timeMs), depth, selDepth,
-                static_cast<unsigned long long>(nodes), nps,
-                static_cast<unsigned long long>(SearchTablebaseHits(engine)));
-  std::string line = head;
-  line += UciScore(pv->score);
-  if (multiPvIndex >= 1) line += " multipv " + std::to_string(multiPvIndex);
-  line += " pv";
-  i32 length = std::clamp(pv->length, 0, PVMaxLength);
-  for (i32 i = 0; i < length; ++i) {
-    line += ' ';
-    line += MoveToText(pv->moves[i]);
-  }
-  if (length == 0) line += " ";
-  std::lock_guard<std::mutex> report(reportMutex);
-  // The quiet start keeps the line back; the move's report writes it if none follows.
-  if (nodes <= 999 && SearchElapsedMs(engine) <= 999) {
-    quietLines[std::clamp<i32>(multiPvIndex, 0, MultiPvCapacity)] = std::move(line);
-    return;
-  }
-  lineWritten = true;
-  writeLine(line);
-}
-
-void UciGUI::sendCurrMove(u32 move, i32 moveNumber, i32 depth, i32 selDepth, u64 nodes, i32 nps) {
-  i64 now = NowMs();
-  if (nodes <= 999 && SearchElapsedMs(engine) <= 999) return;
-  if (now - LastCurrMoveTime <= 299) return;
-  LastCurrMoveTime = now;
-  u64 hits = 0, misses = 0;
-  for (const SearchFrame& frame : engine->frames) {
-    hits += frame.stats.ttHits;
-    misses += frame.stats.ttMisses;
-  }
-  i32 hashfull = static_cast<i32>(1000.0 * static_cast<double>(hits) /
-                                  (static_cast<double>(hits) + static_cast<double>(misses) + 1.0));
-  char text[200];
-  std::snprintf(text, sizeof text,
-                "info currmove %s currmovenumber %d depth %d seldepth %d nodes %llu nps %d hashfull %d",
-                MoveToText(move).c_str(), moveNumber, depth, selDepth,
-                static_cast<unsigned long long>(nodes), nps, hashfull);
-  writeLine(text);
-}
-
-void UciGUI::sendInfo(const std::string& text) { writeLine("info string " + text); }

@@ -6,6 +6,7 @@
 #include "board/fen.h"
 #include "board/notation.h"
 #include "config/params.h"
+#include "protocol/captured_lines.h"
 #include "protocol/command_loop.h"
 #include "protocol/uci.h"
 #include "search/engine.h"
@@ -98,18 +99,7 @@ class UciFront : public ::testing::Test {
     RegisterParams();
   }
   // The lines written since the last call.
-  std::vector<std::string> lines() {
-    std::fflush(out);
-    std::fseek(out, static_cast<long>(readSoFar), SEEK_SET);
-    std::string text;
-    for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
-    readSoFar += text.size();
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-      result.push_back(text.substr(start, end - start));
-    return result;
-  }
+  std::vector<std::string> lines() { return LinesSince(out, &readSoFar); }
   void command(const std::string& line) { ASSERT_TRUE(uci.handleCommand(line)); }
   std::string fen() {
     std::lock_guard<std::mutex> lock(engine->thinkMutex);

@@ -17,6 +17,7 @@
 #include "board/notation.h"
 #include "config/params.h"
 #include "eval/network.h"
+#include "protocol/captured_lines.h"
 #include "protocol/command_loop.h"
 #include "protocol/xboard.h"
 #include "search/engine.h"
@@ -55,18 +56,7 @@ class XBoardFixture : public ::testing::Test {
     RegisterParams();
   }
   // The lines written since the last call.
-  std::vector<std::string> lines() {
-    std::fflush(out);
-    std::fseek(out, static_cast<long>(readSoFar), SEEK_SET);
-    std::string text;
-    for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
-    readSoFar += text.size();
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-      result.push_back(text.substr(start, end - start));
-    return result;
-  }
+  std::vector<std::string> lines() { return LinesSince(out, &readSoFar); }
   void command(const std::string& line) { ASSERT_TRUE(gui->handleCommand(line)) << line; }
   // The commands, then the worker idle (its move played), then the lines they wrote.
   std::vector<std::string> session(std::initializer_list<std::string> commands) {

@@ -18,6 +18,13 @@
 // The front end lives until the process ends (and stays reachable for leak checkers).
 static Protocol* FrontEnd = nullptr;
 
+// The table at its configured size and the two books of the working folder.
+static void LoadTableAndBooks(Engine* engine) {
+  ResizeTableForHash(Hash.load());
+  LoadBook(&engine->bookPair->mainBook, "tervik.book");
+  LoadBook(&engine->bookPair->learnBook, "learn.book");
+}
+
 // -profile: the perft checks and the benchmark on the main thread, with the books of the
 // working folder and without tablebases; standard input is never read.
 static int RunProfile() {
@@ -25,9 +32,7 @@ static int RunProfile() {
   FrontEnd = gui;
   Engine* engine = gui->engine;
   engine->useTablebases = 0;
-  ResizeTableForHash(Hash.load());
-  LoadBook(&engine->bookPair->mainBook, "tervik.book");
-  LoadBook(&engine->bookPair->learnBook, "learn.book");
+  LoadTableAndBooks(engine);
   StopSearch(engine);
   {
     std::lock_guard<std::mutex> think(engine->thinkMutex);
@@ -60,9 +65,7 @@ int main(int argc, char** argv) {
   Engine* engine = FrontEnd->engine;
 
   InitTablebasesAtStartUp(engine);
-  ResizeTableForHash(Hash.load());
-  LoadBook(&engine->bookPair->mainBook, "tervik.book");
-  LoadBook(&engine->bookPair->learnBook, "learn.book");
+  LoadTableAndBooks(engine);
 
   FrontEnd->run();
   return 0;

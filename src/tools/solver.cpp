@@ -143,7 +143,8 @@ void RunPosition(Protocol* gui, const TestPosition& position, i32 lineNumber, i3
   SolvePosition(gui, position, seconds, run);
 }
 
-double Percent(double part, double whole) { return part * 100.0 / whole; }
+// A run whose nodes all came from the tables or the hash has nothing to divide by.
+double Percent(double part, double whole) { return whole > 0 ? part * 100.0 / whole : 0.0; }
 
 void PrintSummary(const SolverRun& run, i64 startMs) {
   const i64 endMs = NowMs();

@@ -27,9 +27,7 @@ void PVViewer::onNewPV(const PVLine* pv, i32 multiPvIndex) {
 }
 
 u64 SearchTablebaseHits(const Engine* engine) {
-  u64 hits = 0;
-  for (const SearchFrame& frame : engine->frames) hits += frame.stats.tablebaseHits;
-  return hits;
+  return SumSearchStats(engine).tablebaseHits;
 }
 
 i64 SearchElapsedMs(const Engine* engine) {

@@ -127,11 +127,8 @@ void UciGUI::sendCurrMove(u32 move, i32 moveNumber, i32 depth, i32 selDepth, u64
   if (nodes <= 999 && SearchElapsedMs(engine) <= 999) return;
   if (now - LastCurrMoveTime <= 299) return;
   LastCurrMoveTime = now;
-  u64 hits = 0, misses = 0;
-  for (const SearchFrame& frame : engine->frames) {
-    hits += frame.stats.ttHits;
-    misses += frame.stats.ttMisses;
-  }
+  const SearchStats stats = SumSearchStats(engine);
+  const u64 hits = stats.ttHits, misses = stats.ttMisses;
   i32 hashfull = static_cast<i32>(1000.0 * static_cast<double>(hits) /
                                   (static_cast<double>(hits) + static_cast<double>(misses) + 1.0));
   char text[200];

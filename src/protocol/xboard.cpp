@@ -143,36 +143,22 @@ void XBoardGUI::run() {
 }
 
 void XBoardGUI::printStatistics() {
-  u64 nodes = 0, quiescence = 0, afterNull = 0, tablebaseHits = 0, failHighs = 0,
-      failHighsFirst = 0, ttHits = 0, ttMisses = 0;
-  double efficiency = 0;
-  for (const SearchFrame& frame : engine->frames) {
-    const SearchStats& s = frame.stats;
-    nodes += s.nodes;
-    quiescence += s.quiescenceNodes;
-    afterNull += s.afterNullNodes;
-    tablebaseHits += s.tablebaseHits;
-    failHighs += s.failHighs;
-    failHighsFirst += s.failHighsFirst;
-    ttHits += s.ttHits;
-    ttMisses += s.ttMisses;
-    efficiency += s.failHighEfficiency;
-  }
-  double total = static_cast<double>(nodes);
+  const SearchStats s = SumSearchStats(engine);
+  double total = static_cast<double>(s.nodes);
   double seconds = static_cast<double>(SearchElapsedMs(engine)) / 1000.0;
   double kiloNps = total / (static_cast<double>(SearchElapsedMs(engine)) + 0.01);
   std::fprintf(stderr,
                "time: %#3.2lfs totalNodes: %#9lf  qNodes   : %#2.1lf%%   NM-Nodes : %#2.1lf%%   "
                "TB-Hits %6d  nps :%4d kNodes\r\nfailHigh1: %#2.1lf%%    TT-Hits: %#2.1lf%%\r\n"
                "BetaEfficency:%#2.1lf%%\r\n",
-               seconds, total, 100.0 * static_cast<double>(quiescence) / (total + 0.01),
-               100.0 * static_cast<double>(afterNull) / (total + 0.01),
-               static_cast<int>(tablebaseHits),
+               seconds, total, 100.0 * static_cast<double>(s.quiescenceNodes) / (total + 0.01),
+               100.0 * static_cast<double>(s.afterNullNodes) / (total + 0.01),
+               static_cast<int>(s.tablebaseHits),
                static_cast<int>(std::min(kiloNps, 2147483647.0)),
-               100.0 * static_cast<double>(failHighsFirst) / (static_cast<double>(failHighs) + 0.01),
-               100.0 * static_cast<double>(ttHits) /
-                   (static_cast<double>(ttHits) + static_cast<double>(ttMisses) + 0.01),
-               100.0 * efficiency / (static_cast<double>(failHighs) + 0.0001));
+               100.0 * static_cast<double>(s.failHighsFirst) / (static_cast<double>(s.failHighs) + 0.01),
+               100.0 * static_cast<double>(s.ttHits) /
+                   (static_cast<double>(s.ttHits) + static_cast<double>(s.ttMisses) + 0.01),
+               100.0 * s.failHighEfficiency / (static_cast<double>(s.failHighs) + 0.0001));
 }
 
 void XBoardGUI::sendBestMove(u32 move, u32 ponderMove) {

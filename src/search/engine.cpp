@@ -226,3 +226,29 @@ bool RegisterListener(Engine* engine, PVListener* listener) {
   engine->listeners[engine->listenerCount++] = listener;
   return true;
 }
+
+void AddSearchStats(SearchStats* total, const SearchStats& part) {
+  total->nodes += part.nodes;
+  total->quiescenceNodes += part.quiescenceNodes;
+  total->afterNullNodes += part.afterNullNodes;
+  total->failHighs += part.failHighs;
+  total->failHighsFirst += part.failHighsFirst;
+  total->failHighEfficiency += part.failHighEfficiency;
+  total->ttHits += part.ttHits;
+  total->ttMisses += part.ttMisses;
+  total->tablebaseHits += part.tablebaseHits;
+  for (int k = 0; k < 4; ++k) total->nodeTypes[k] += part.nodeTypes[k];
+  total->nullWindowSearches += part.nullWindowSearches;
+  total->reSearches += part.reSearches;
+  total->evalCalls += part.evalCalls;
+  total->networkEvals += part.networkEvals;
+  total->orderedMoves += part.orderedMoves;
+  total->unorderedMoves += part.unorderedMoves;
+  total->inCheckNodes += part.inCheckNodes;
+}
+
+SearchStats SumSearchStats(const Engine* engine) {
+  SearchStats sum{};
+  for (const SearchFrame& frame : engine->frames) AddSearchStats(&sum, frame.stats);
+  return sum;
+}

@@ -84,5 +84,9 @@ void WakeEngine(Engine* engine);
 void StopSearch(Engine* engine);
 // Stops the search and ends the worker thread.
 void QuitEngine(Engine* engine);
+// The counters of every frame of the last search, summed.
+SearchStats SumSearchStats(const Engine* engine);
+// Adds each counter of `part` to `total`.
+void AddSearchStats(SearchStats* total, const SearchStats& part);
 // Refused (false) when all five places are taken.
 bool RegisterListener(Engine* engine, PVListener* listener);

@@ -45,26 +45,6 @@ struct SolverRun {
   double solutionTimeMs = 0;
 };
 
-void AddStats(SearchStats* total, const Engine* engine) {
-  for (const SearchFrame& frame : engine->frames) {
-    const SearchStats& s = frame.stats;
-    total->nodes += s.nodes;
-    total->quiescenceNodes += s.quiescenceNodes;
-    total->failHighs += s.failHighs;
-    total->failHighsFirst += s.failHighsFirst;
-    total->failHighEfficiency += s.failHighEfficiency;
-    total->ttHits += s.ttHits;
-    total->ttMisses += s.ttMisses;
-    for (int k = 0; k < 4; ++k) total->nodeTypes[k] += s.nodeTypes[k];
-    total->nullWindowSearches += s.nullWindowSearches;
-    total->reSearches += s.reSearches;
-    total->evalCalls += s.evalCalls;
-    total->networkEvals += s.networkEvals;
-    total->orderedMoves += s.orderedMoves;
-    total->unorderedMoves += s.unorderedMoves;
-  }
-}
-
 bool RemoveListener(Engine* engine, PVListener* listener) {
   for (i32 i = 0; i < engine->listenerCount; ++i) {
     if (engine->listeners[i] != listener) continue;
@@ -126,7 +106,7 @@ void SolvePosition(Protocol* gui, const TestPosition& position, i32 seconds, Sol
                  static_cast<int>((NowMs() - gui->fixedTc.startMs) / 1000));
     run->unsolvedNames += row.name + ", ";
   }
-  AddStats(&run->totals, engine);
+  AddSearchStats(&run->totals, SumSearchStats(engine));
   run->solutionTimeMs += solved ? foundTime : seconds * 1000.0;
   run->rows.push_back(row);
   if (solved) ++run->solvedCount;

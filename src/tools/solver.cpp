@@ -45,16 +45,6 @@ struct SolverRun {
   double solutionTimeMs = 0;
 };
 
-bool RemoveListener(Engine* engine, PVListener* listener) {
-  for (i32 i = 0; i < engine->listenerCount; ++i) {
-    if (engine->listeners[i] != listener) continue;
-    for (i32 j = i + 1; j < engine->listenerCount; ++j) engine->listeners[j - 1] = engine->listeners[j];
-    engine->listeners[--engine->listenerCount] = nullptr;
-    return true;
-  }
-  return false;
-}
-
 std::string LineText(const PVLine& line) {
   std::string text;
   for (i32 i = 0; i < line.length; ++i) text += MoveToText(line.moves[i]) + " ";

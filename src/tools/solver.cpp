@@ -205,7 +205,7 @@ bool IsEpdFileName(const std::string& name) {
 }
 
 i64 SolveTestSuite(Protocol* gui, const char* path, bool pgnMode, int seconds) {
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = OpenReadableFile(path);
   if (!file) {
     std::fprintf(ConsoleDiagnostics, "Kann Datei %s nicht laden !\r\n", path);
     return -1;

@@ -113,8 +113,10 @@ void RunPosition(Protocol* gui, const TestPosition& position, i32 lineNumber, i3
   SolvePosition(gui, position, seconds, run);
 }
 
-// A run whose nodes all came from the tables or the hash has nothing to divide by.
-double Percent(double part, double whole) { return whole > 0 ? part * 100.0 / whole : 0.0; }
+// A figure with nothing to divide by (an empty file, a run inside one clock tick, nodes that
+// all came from the tables or the hash) prints 0.
+double Quotient(double dividend, double divisor) { return divisor > 0 ? dividend / divisor : 0.0; }
+double Percent(double part, double whole) { return Quotient(part * 100.0, whole); }
 
 void PrintSummary(const SolverRun& run, i64 startMs) {
   const i64 endMs = NowMs();
@@ -147,7 +149,7 @@ void PrintSummary(const SolverRun& run, i64 startMs) {
   std::fprintf(out, "Total nodes            : %.0lf\r\n", d(t.nodes));
   std::fprintf(out, "Total solution time    : %.2lf sek\r\n", run.solutionTimeMs / 1000.0);
   std::fprintf(out, "Total time             : %.2lf sek\r\n", totalSeconds);
-  std::fprintf(out, "Total NPS              : %.2lf n/sek\r\n", d(t.nodes) / totalSeconds);
+  std::fprintf(out, "Total NPS              : %.2lf n/sek\r\n", Quotient(d(t.nodes), totalSeconds));
 
   const double upper = d(t.nodeTypes[0]), lower = d(t.nodeTypes[1]), exact = d(t.nodeTypes[2]);
   const double sum = upper + exact + lower;

@@ -252,3 +252,13 @@ SearchStats SumSearchStats(const Engine* engine) {
   for (const SearchFrame& frame : engine->frames) AddSearchStats(&sum, frame.stats);
   return sum;
 }
+
+bool RemoveListener(Engine* engine, PVListener* listener) {
+  for (i32 i = 0; i < engine->listenerCount; ++i) {
+    if (engine->listeners[i] != listener) continue;
+    for (i32 j = i + 1; j < engine->listenerCount; ++j) engine->listeners[j - 1] = engine->listeners[j];
+    engine->listeners[--engine->listenerCount] = nullptr;
+    return true;
+  }
+  return false;
+}

@@ -90,3 +90,6 @@ SearchStats SumSearchStats(const Engine* engine);
 void AddSearchStats(SearchStats* total, const SearchStats& part);
 // Refused (false) when all five places are taken.
 bool RegisterListener(Engine* engine, PVListener* listener);
+// Takes a registered listener off, the later ones moving down one place; false when it was not
+// registered.
+bool RemoveListener(Engine* engine, PVListener* listener);

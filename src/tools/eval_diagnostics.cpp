@@ -40,7 +40,7 @@ i32 ConsoleEvaluation(Engine* engine) {
 }
 
 void EvalTestCommand(Protocol* gui, const char* fileName) {
-  std::FILE* file = std::fopen(fileName, "r");
+  std::FILE* file = OpenReadableFile(fileName);
   if (!file) {
     std::fprintf(ConsoleDiagnostics, "Kann Datei %s nicht laden !\r\n", fileName);
     return;
@@ -87,7 +87,7 @@ void NnueCommand(Protocol*, const std::string& argument) {
   std::string name = argument.size() > EpdNameStart ? argument.substr(EpdNameStart) : "";
   const std::size_t first = name.find_first_not_of(' ');
   name = first == std::string::npos ? "" : name.substr(first);
-  std::FILE* file = name.empty() ? nullptr : std::fopen(name.c_str(), "r");
+  std::FILE* file = name.empty() ? nullptr : OpenReadableFile(name.c_str());
   if (!file) {
     std::fprintf(ConsoleDiagnostics, "nnue: Kann %s nicht oeffnen !\r\n", name.c_str());
     return;

@@ -45,16 +45,6 @@ struct SolverRun {
   double solutionTimeMs = 0;
 };
 
-bool RemoveListener(Engine* engine, PVListener* listener) {
-  for (i32 i = 0; i < engine->listenerCount; ++i) {
-    if (engine->listeners[i] != listener) continue;
-    for (i32 j = i + 1; j < engine->listenerCount; ++j) engine->listeners[j - 1] = engine->listeners[j];
-    engine->listeners[--engine->listenerCount] = nullptr;
-    return true;
-  }
-  return false;
-}
-
 std::string LineText(const PVLine& line) {
   std::string text;
   for (i32 i = 0; i < line.length; ++i) text += MoveToText(line.moves[i]) + " ";
@@ -123,8 +113,10 @@ void RunPosition(Protocol* gui, const TestPosition& position, i32 lineNumber, i3
   SolvePosition(gui, position, seconds, run);
 }
 
-// A run whose nodes all came from the tables or the hash has nothing to divide by.
-double Percent(double part, double whole) { return whole > 0 ? part * 100.0 / whole : 0.0; }
+// A figure with nothing to divide by (an empty file, a run inside one clock tick, nodes that
+// all came from the tables or the hash) prints 0.
+double Quotient(double dividend, double divisor) { return divisor > 0 ? dividend / divisor : 0.0; }
+double Percent(double part, double whole) { return Quotient(part * 100.0, whole); }
 
 void PrintSummary(const SolverRun& run, i64 startMs) {
   const i64 endMs = NowMs();
@@ -157,7 +149,7 @@ void PrintSummary(const SolverRun& run, i64 startMs) {
   std::fprintf(out, "Total nodes            : %.0lf\r\n", d(t.nodes));
   std::fprintf(out, "Total solution time    : %.2lf sek\r\n", run.solutionTimeMs / 1000.0);
   std::fprintf(out, "Total time             : %.2lf sek\r\n", totalSeconds);
-  std::fprintf(out, "Total NPS              : %.2lf n/sek\r\n", d(t.nodes) / totalSeconds);
+  std::fprintf(out, "Total NPS              : %.2lf n/sek\r\n", Quotient(d(t.nodes), totalSeconds));
 
   const double upper = d(t.nodeTypes[0]), lower = d(t.nodeTypes[1]), exact = d(t.nodeTypes[2]);
   const double sum = upper + exact + lower;
@@ -215,7 +207,7 @@ bool IsEpdFileName(const std::string& name) {
 }
 
 i64 SolveTestSuite(Protocol* gui, const char* path, bool pgnMode, int seconds) {
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = OpenReadableFile(path);
   if (!file) {
     std::fprintf(ConsoleDiagnostics, "Kann Datei %s nicht laden !\r\n", path);
     return -1;

@@ -27,6 +27,18 @@ bool TagValue(const std::string& line, const char* tag, std::size_t offset, std:
 
 }  // namespace
 
+std::FILE* OpenReadableFile(const char* path) {
+  std::FILE* file = std::fopen(path, "r");
+  if (!file) return nullptr;
+  const int first = std::fgetc(file);
+  if (first == EOF && std::ferror(file)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  if (first != EOF) std::ungetc(first, file);
+  return file;
+}
+
 bool ReadFileLine(std::FILE* file, std::string* line) {
   line->clear();
   int c;

@@ -1,5 +1,5 @@
-// The test files of the solver and the evaluation test: lines as read, EPD lines with "bm" or
-// "am", records of PGN tag lines, and the solution moves of a position.
+// The test files of the solver and the evaluation test: opening them, lines as read, EPD lines
+// with "bm" or "am", records of PGN tag lines, and the solution moves of a position.
 #pragma once
 
 #include <cstdio>
@@ -7,6 +7,10 @@
 
 #include "board/board.h"
 
+// The file opened for reading, or null when it is missing or its reading fails from the start:
+// a folder opens on Linux and fails at its first read. The console commands refuse such a file
+// with their message for a missing one before they print anything.
+std::FILE* OpenReadableFile(const char* path);
 // The next line with its line feed (none on a last line without one); any length. False at
 // the end of the file.
 bool ReadFileLine(std::FILE* file, std::string* line);

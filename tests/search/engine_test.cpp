@@ -307,4 +307,20 @@ TEST_F(WorkerTest, ASixthListenerIsRefused) {
   EXPECT_EQ(engine->listeners[4], &listeners[4]);
 }
 
+TEST_F(WorkerTest, ARemovedListenerLeavesTheOthersInOrder) {
+  CountingListener listeners[4];
+  for (CountingListener& listener : listeners) ASSERT_TRUE(RegisterListener(engine, &listener));
+  EXPECT_TRUE(RemoveListener(engine, &listeners[1]));
+  EXPECT_FALSE(RemoveListener(engine, &listeners[1]));
+  EXPECT_TRUE(RemoveListener(engine, &listeners[3]));
+  ASSERT_EQ(engine->listenerCount, 2);
+  EXPECT_EQ(engine->listeners[0], &listeners[0]);
+  EXPECT_EQ(engine->listeners[1], &listeners[2]);
+  EXPECT_EQ(engine->listeners[2], nullptr);
+  EXPECT_EQ(engine->listeners[3], nullptr);
+  // The freed places take new listeners again, after the ones that stayed.
+  EXPECT_TRUE(RegisterListener(engine, &listeners[1]));
+  EXPECT_EQ(engine->listeners[2], &listeners[1]);
+}
+
 }  // namespace

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "protocol/xboard_session.h"
 #include "tools/console_fixture.h"
 
@@ -135,7 +137,11 @@ TEST_F(ConsoleSession, EveryCommandOnce) {
   EXPECT_TRUE(Has(report, "\r\n2/2 solved.\r\n")) << report;
 
   if (BenchmarkRuns) {
-    const std::vector<std::string> err = Lines(run("tests", SelfTestBoundMs).err);
+    o = run("tests", SelfTestBoundMs);
+    // Standard output has the benchmark's thinking lines and nothing else.
+    EXPECT_FALSE(o.out.empty());
+    for (const std::string& line : o.out) EXPECT_TRUE(IsThinkingLine(line)) << line;
+    const std::vector<std::string> err = Lines(o.err);
     ASSERT_EQ(err.size(), 27u);
     for (int i = 1; i < 10; i += 2) EXPECT_TRUE(MatchesPattern(err[i], "perft(#) = # in # ms OK\r")) << err[i];
     EXPECT_EQ(err[24].rfind("nodes: \t ", 0), 0u);
@@ -159,6 +165,45 @@ TEST_F(ConsoleSession, EveryCommandOnce) {
   }
   EXPECT_EQ(run("book").err, "No moves in book !\r\n");
   EXPECT_EQ(run("dump").out.size(), 16u);
+  send("quit");
+  EXPECT_EQ(engine->waitForExit(AnswerBoundMs * 5), 0);
+}
+
+// A file the command cannot read gets the message of a missing one and nothing else on either
+// stream: also a folder, which opens for reading on Linux, and a file whose first read fails
+// (the engine's own memory at address 0), both refused as root too.
+TEST_F(ConsoleSession, FilesThatCannotBeReadAreRefusedLikeMissingOnes) {
+  file("plain.txt", "4k3/8/8/8/8/8/8/3QK3 w - - 0 1;queen\n");
+  ASSERT_EQ(::mkdir((folder->path() + "/suite.epd").c_str(), 0755), 0);
+  written();  // the network's loaded message comes before the answer
+  errorSeen = engine->errorOutput().size();
+
+  for (const char* path : {"missing.epd", "suite.epd", ".", "plain.txt/child", "/proc/self/mem"}) {
+    const std::string name = path;
+    const struct {
+      std::string command, message;
+    } cases[] = {
+        {"solve " + name + " 1", "Kann Datei " + name + " nicht laden !\r\n"},
+        {"evaltest " + name, "Kann Datei " + name + " nicht laden !\r\n"},
+        {"nnue --epd " + name, "nnue: Kann " + name + " nicht oeffnen !\r\n"},
+    };
+    for (const auto& c : cases) {
+      const Output o = run(c.command);
+      EXPECT_TRUE(o.out.empty()) << c.command << ": " << o.out.front();
+      EXPECT_EQ(o.err, c.message) << c.command;
+    }
+  }
+
+  // An empty suite: the bare summary, every figure without a divisor 0.
+  file("empty.epd", "");
+  const Output o = run("solve empty.epd 1");
+  std::string report;
+  for (const std::string& line : o.out) report += line + "\n";
+  EXPECT_EQ(o.err, "");
+  EXPECT_TRUE(Has(report, "\r\n0/0 solved.\r\nNot solved: \r\n")) << report;
+  EXPECT_TRUE(Has(report, "Total NPS              : 0.00 n/sek\r\n")) << report;
+  EXPECT_TRUE(Has(report, "           (0.00%, 0.00%, 0.00%)\r\n")) << report;
+  for (const char* word : {"nan", "NAN", "inf", "INF"}) EXPECT_FALSE(Has(report, word)) << report;
   send("quit");
   EXPECT_EQ(engine->waitForExit(AnswerBoundMs * 5), 0);
 }

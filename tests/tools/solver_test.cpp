@@ -117,13 +117,15 @@ TEST_F(Solver, EmptyAndMissingFiles) {
   const std::string separator = "\r\n" + std::string(64, '=') + "\r\n";
   EXPECT_EQ(out.take().rfind(separator + separator + "0/0 solved.\r\nNot solved: \r\n", 0), 0u);
 
-  // A file that cannot be opened leaves the engine's settings alone.
+  // A file that cannot be read, a folder too, leaves the engine's settings alone.
   engine->maxDepth = 12;
-  EXPECT_EQ(solve("/nonexistent/x.epd", false, 1), -1);
-  EXPECT_EQ(err.take(), "Kann Datei /nonexistent/x.epd nicht laden !\r\n");
-  EXPECT_EQ(out.take(), "");
-  EXPECT_EQ(engine->timeController, &protocol.dynamicTc);
-  EXPECT_EQ(engine->maxDepth, 12);
+  for (const std::string& path : {std::string("/nonexistent/x.epd"), ::testing::TempDir()}) {
+    EXPECT_EQ(solve(path, false, 1), -1) << path;
+    EXPECT_EQ(err.take(), "Kann Datei " + path + " nicht laden !\r\n");
+    EXPECT_EQ(out.take(), "");
+    EXPECT_EQ(engine->timeController, &protocol.dynamicTc);
+    EXPECT_EQ(engine->maxDepth, 12);
+  }
 }
 
 // The run record holds 4000 rows: a longer file stops there. The mated position has no move

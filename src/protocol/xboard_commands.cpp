@@ -334,13 +334,17 @@ void XBoardGUI::movePath(const std::string& word) {
     if (mode != PonderOn) break;
     u32 move = 0;
     if (!ParseCoordinateMove(&move, word) || move != engine->ponderMove.load()) break;
+    // A "level" held back while the engine pondered changes the limits of the search on its
+    // own clock: that search starts afresh, as after another move.
+    if (!deferred.empty()) break;
     // The expected reply: the ponder search becomes the search for the engine's move, which
     // the worker plays and reports on its own. Unless that search ended meanwhile with
     // nothing to ponder on (the reply ends the game): then the move is taken as any other.
     i32 pondering = PonderOn;
     if (engine->ponderMode.compare_exchange_strong(pondering, PonderOff)) return;
   }
-  // Another move ends a ponder search, whose worker takes its expected reply back.
+  // Another move, or the expected one with commands held back, ends a ponder search, whose
+  // worker takes its expected reply back.
   StopSearch(engine);
   std::unique_lock<std::mutex> lock(engine->thinkMutex);
   applyDeferred();

@@ -105,6 +105,9 @@ class XBoardGUI : public Protocol {
   void applyDeferred();
   // The analysis runs on (analysing 1) or restarts on a new position (0).
   void restartAnalysis(u8 analysing);
+  // The controller of the game's own moves, which "level", "st" and "time" set: the engine's,
+  // except during an analysis, which searches without a limit and gives it back at its end.
+  TimeController*& gameController();
   void wakeToPlay();
   void learnGame(int learningCode);
   void printStatistics();
@@ -142,5 +145,6 @@ class XBoardGUI : public Protocol {
   void leaveAnalysis();
 
   std::vector<std::pair<std::string, std::string>> deferred;  // main thread only
+  TimeController* analysedGameController = nullptr;  // main thread only
   std::string heldMoveLine;  // worker only: a game-ending move, written with its result
 };

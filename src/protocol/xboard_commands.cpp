@@ -77,13 +77,19 @@ void XBoardGUI::applyDeferred() {
     if (word == "level") {
       applyLevel(arguments);
     } else {
-      engine->timeController->setTime(ClockOf(arguments));
+      gameController()->setTime(ClockOf(arguments));
     }
   }
   deferred.clear();
 }
 
+TimeController*& XBoardGUI::gameController() {
+  return analyseMode.load() ? analysedGameController : engine->timeController;
+}
+
 void XBoardGUI::restartAnalysis(u8 analysing) {
+  // Whatever a console command left active, an analysis has no time limit.
+  engine->timeController = &unlimitedTc;
   engine->ponderMode = PonderOn;
   engine->analysing = analysing;
   WakeEngine(engine);
@@ -137,12 +143,12 @@ void XBoardGUI::commandProtover(const std::string& arguments) {
 void XBoardGUI::commandPonder(const std::string& arguments) { ponderOn = arguments == "on" ? 1 : 0; }
 
 void XBoardGUI::commandTime(const std::string& arguments) {
-  // The clock is set at once, also while the engine ponders; after a "level" that is waiting
-  // it waits too, to be set on the controller that "level" chooses.
+  // The clock is set at once, also while the engine ponders or analyses; after a "level" that
+  // is waiting it waits too, to be set on the controller that "level" chooses.
   if (!deferred.empty()) {
     deferred.emplace_back("time", arguments);
   } else {
-    engine->timeController->setTime(ClockOf(arguments));
+    gameController()->setTime(ClockOf(arguments));
   }
 }
 
@@ -161,7 +167,7 @@ void XBoardGUI::commandLevel(const std::string& arguments) {
 
 void XBoardGUI::applyLevel(const std::string& arguments) {
   LevelSettings level = ParseLevel(arguments);
-  engine->timeController = &dynamicTc;
+  gameController() = &dynamicTc;
   dynamicTc.engine = engine;
   levelMoves = level.moves;
   incrementMs = ToI32(level.incrementMs);
@@ -215,10 +221,11 @@ void XBoardGUI::commandNew(const std::string&) {
 
 void XBoardGUI::commandAnalyze(const std::string&) {
   // Guarded, and the analysis starts after the guard: a search under way is stopped first.
+  // The game's controller waits, untouched, for the end of the analysis.
+  if (!analyseMode.load()) analysedGameController = engine->timeController;
   analyseMode = 1;
   forceMode = 1;
   ponderOn = 0;
-  engine->timeController->setLevel(1, 500);
 }
 
 void XBoardGUI::commandUndo(const std::string&) {
@@ -238,7 +245,7 @@ void XBoardGUI::commandSd(const std::string& arguments) {
 }
 
 void XBoardGUI::commandSt(const std::string& arguments) {
-  engine->timeController = &fixedTc;
+  gameController() = &fixedTc;
   fixedTc.engine = engine;
   // The interface counts the move's lines and the wake-up too: the search stops a little early.
   i64 seconds = std::clamp<i64>(ReadNumber(arguments), 0, INT32_MAX / 1000);
@@ -251,6 +258,7 @@ void XBoardGUI::commandExit(const std::string&) {
 }
 
 void XBoardGUI::leaveAnalysis() {
+  if (analyseMode.load()) engine->timeController = analysedGameController;
   analyseMode = 0;
   ponderOn = 1;
 }

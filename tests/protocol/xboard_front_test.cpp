@@ -113,6 +113,33 @@ TEST_F(XBoardFront, ModeAndClockCommandsSetTheirFields) {
   command("level 40 5 0");
   EXPECT_EQ(engine->timeController, &gui->dynamicTc);
 
+  // An analysis searches without a limit; the game's controller and its settings wait for its
+  // end untouched, and what "st", "time" and "level" send meanwhile is theirs.
+  command("analyze");
+  EXPECT_EQ(engine->timeController, &gui->unlimitedTc);
+  command("exit");
+  EXPECT_EQ(engine->timeController, &gui->dynamicTc);
+  EXPECT_EQ(gui->dynamicTc.timePerControl, 300000);
+  EXPECT_EQ(gui->dynamicTc.reserve, 3750);
+  command("st 5");
+  command("analyze");
+  command("time 4000");
+  EXPECT_EQ(gui->fixedTc.time.load(), 40000);
+  command("st 3");
+  EXPECT_EQ(engine->timeController, &gui->unlimitedTc);
+  EXPECT_EQ(gui->unlimitedTc.time.load(), 999999999);
+  command("exit");
+  EXPECT_EQ(engine->timeController, &gui->fixedTc);
+  EXPECT_EQ(gui->fixedTc.time.load(), MoveTimeBudget(3000));
+  command("analyze");
+  command("level 0 2:30 12");
+  command("go");
+  EXPECT_EQ(engine->timeController, &gui->dynamicTc);
+  EXPECT_EQ(gui->dynamicTc.timePerControl, 150000);
+  command("force");
+  waitIdle();
+  lines();  // the analysis's thinking lines and the move of "go"
+
   // The depth limit is held to what the search and the table can take.
   struct Depth {
     const char* line;

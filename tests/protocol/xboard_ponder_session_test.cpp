@@ -54,6 +54,41 @@ TEST_F(XBoardPonderSession, AnalysisFollowsTheMovesUntilExit) {
   ASSERT_TRUE(game.play(move())) << "go ends the analysis";
 }
 
+TEST_F(XBoardPonderSession, AnalysisHasNoTimeLimitAndLeavesTheGamesTimePerMoveAsItWas) {
+  // Time limits sent before or during the analysis are the game's: they neither end the
+  // analysis nor are changed by it.
+  struct Case {
+    const char* before;
+    const char* during;
+    i64 perMoveMs;  // the game's limit afterwards
+  } cases[] = {{"st 2", "", 2000}, {"level 0 60 0", "st 2", 2000}, {"st 4", "time 150", 1500}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.before) + ", " + c.during);
+    // A fresh engine: with the table of an earlier analysis the search would soon be deep
+    // enough for its next line to take longer than any bound.
+    start();
+    send("new");
+    send(c.before);
+    send("post");
+    send("analyze");
+    i64 started = DriverNowMs();
+    if (*c.during) send(c.during);
+    // Well past either limit the analysis still reports.
+    EngineLine line{"", 0};
+    while (line.atMs - started < 2500) {
+      ASSERT_TRUE(engine->readLine(&line, SearchBoundMs)) << "the analysis stopped";
+      ASSERT_TRUE(IsThinkingLine(line.text)) << line.text;
+    }
+    send("exit");
+    written();
+    i64 sent = DriverNowMs();
+    send("go");
+    move();
+    EXPECT_GE(lastMoveAtMs - sent, c.perMoveMs * 3 / 5);
+    EXPECT_LE(lastMoveAtMs - sent, c.perMoveMs + AnswerBoundMs);
+  }
+}
+
 // The reply the engine expects (and ponders on), or nothing.
 std::string Hint(XBoardSessionBase* session) {
   session->send("hint");

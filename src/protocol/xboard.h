@@ -83,8 +83,8 @@ class XBoardGUI : public Protocol {
   void setPost(bool on) override { post = on ? 1 : 0; }
   i32 increment() override { return incrementMs.load(); }
 
-  // The move of force and analyse mode: made when it is a legal coordinate move, else ignored
-  // without a message. True when it was made.
+  // The move of force and analyse mode: made when it is a legal coordinate move, else answered
+  // "Illegal move:" and the game stays. True when it was made.
   bool applyCoordinateMove(const std::string& text);
 
  private:

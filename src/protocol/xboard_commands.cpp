@@ -293,11 +293,12 @@ void XBoardGUI::commandSanMove(const std::string& arguments) {
   u32 move = 0;
   std::string text = arguments;
   if (!ParseSan(&move, text, board)) {
-    writeLine("Error (unknown command): move");
+    writeLine("Illegal move: " + arguments);
     return;
   }
   if (!IsLegalMove(board, move)) {
     std::fprintf(stderr, "Error: Validity check failed for :%s\r\n", MoveToText(move).c_str());
+    writeLine("Illegal move: " + arguments);
     return;
   }
   PushGameMove(engine->history, move);
@@ -317,6 +318,8 @@ bool XBoardGUI::applyCoordinateMove(const std::string& text) {
       made = true;
     }
   }
+  // The interface must not go on with a game that the engine does not have.
+  if (!made) writeLine("Illegal move: " + text);
   // The stop ended the analysis; it goes on, on the new position when the move was made.
   if (analysis) restartAnalysis(0);
   return made;

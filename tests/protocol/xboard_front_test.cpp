@@ -48,7 +48,7 @@ TEST_F(XBoardFront, RepliesOfTheUnguardedCommands) {
       {"computer", {"Error (unknown command): computer"}},
       {"usermove e2e4", {"Error (unknown command): usermove"}},
       {"move e4", {}},  // force mode: SAN, played
-      {"e7e4", {}},     // force mode: ignored silently
+      {"e7e4", {"Illegal move: e7e4"}},  // force mode: refused, the game stays
       {"", {"Error (unknown command): "}},
       {"\n", {"Error (unknown command): "}},
       {" e2e4", {"Error (unknown command): "}},
@@ -61,7 +61,8 @@ TEST_F(XBoardFront, RepliesOfTheUnguardedCommands) {
   }
   EXPECT_EQ(fen(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
   command("move Qxd8");
-  EXPECT_EQ(lines(), std::vector<std::string>{"Error (unknown command): move"});
+  EXPECT_EQ(lines(), std::vector<std::string>{"Illegal move: Qxd8"});
+  EXPECT_EQ(fen(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
   command("go");
   waitIdle();
   command("move e5");

@@ -1,7 +1,8 @@
 // XBoard sessions with the real program: the handshake and the replies an interface gets,
 // games under "level" with "time"/"otim", under "st" and under "sd", force mode with "go" for
-// either colour, undo and remove, setboard, the games that end in mate, stalemate or a claim,
-// the console's output, SIGINT, and the end of input.
+// either colour, the moves it cannot play in force mode and in an analysis, undo and remove,
+// setboard, the games that end in mate, stalemate or a claim, the console's output, SIGINT, and
+// the end of input.
 #include <csignal>
 #include <random>
 #include <thread>
@@ -36,7 +37,7 @@ TEST_F(XBoardSession, RepliesOfTheHandshakeAndOfCommandsItDoesNotKnow) {
       {"level 40 5 0", {}},
       {"time 30000", {}},
       {"otim 30000", {}},
-      {"e7e5", {}},  // force mode from the start: ignored, an illegal move too
+      {"e7e5", {"Illegal move: e7e5"}},  // force mode from the start: Black's move
       {"new", {}},
       {"e2e5", {"Illegal move: e2e5"}},
       {"hint", {}},
@@ -149,6 +150,43 @@ TEST_F(XBoardSession, ForceModeRecordsMovesAndGoPlaysForEitherColour) {
   send("go");
   ASSERT_TRUE(game.play(move())) << "White's move again";
   EXPECT_TRUE(replies().empty());
+}
+
+TEST_F(XBoardSession, MovesThatForceModeOrAnAnalysisCannotPlayAreAnsweredAndChangeNothing) {
+  struct Case {
+    const char* line;
+    const char* reply;
+  } cases[] = {
+      {"e2e4", "Illegal move: e2e4"},         // no pawn on e2 any more, and Black to move
+      {"e7e6q", "Illegal move: e7e6q"},       // a promotion off the last rank
+      {"move Qxh7", "Illegal move: Qxh7"},    // SAN that names no move
+      {"move Ng8e7", "Illegal move: Ng8e7"},  // SAN read, onto Black's own pawn
+      {"move e5xd4", "Illegal move: e5xd4"},
+  };
+  send("sd 3");
+  for (bool analysis : {false, true}) {
+    SCOPED_TRACE(analysis ? "analysis" : "force mode");
+    send("new");
+    send("force");
+    send("e2e4");
+    GameBoard game;
+    game.play("e2e4");
+    if (analysis) send("analyze");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.line);
+      send(c.line);
+      EXPECT_EQ(replies(), std::vector<std::string>{c.reply});
+    }
+    // The game is the one before them: Black's legal moves are taken, and the engine answers.
+    send("move Nf6");
+    send("d2d4");
+    EXPECT_TRUE(replies().empty());
+    game.play("g8f6");
+    game.play("d2d4");
+    if (analysis) send("exit");
+    send("go");
+    EXPECT_TRUE(game.legal(move()));
+  }
 }
 
 TEST_F(XBoardSession, UndoAndRemoveTakeBackWhatTheInterfaceTakesBack) {

@@ -125,6 +125,7 @@ class XBoardGUI : public Protocol {
   void commandHard(const std::string&);
   void commandWhite(const std::string&);
   void commandBlack(const std::string&);
+  void handOverTheMove();
   void commandSetBoard(const std::string& arguments);
   void commandNew(const std::string&);
   void commandAnalyze(const std::string&);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <thread>
 
+#include "board/attack_map.h"
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/notation.h"
@@ -184,15 +185,26 @@ void XBoardGUI::commandEasy(const std::string&) { ponderAllowed = 0; }
 void XBoardGUI::commandHard(const std::string&) { ponderAllowed = 1; }
 
 void XBoardGUI::commandWhite(const std::string&) {
-  if (SideToMove(board) != Black) return;
-  board->gamePly += 1;
-  board->key ^= ZobristSide;
+  if (SideToMove(board) == Black) handOverTheMove();
 }
 
 void XBoardGUI::commandBlack(const std::string&) {
-  if (SideToMove(board) != White) return;
+  if (SideToMove(board) == White) handOverTheMove();
+}
+
+void XBoardGUI::handOverTheMove() {
+  // A side in check that gave up the move would have its king taken: refused as "setboard"
+  // refuses such a position.
+  if (InCheck(board)) {
+    writeLine("tellusererror Illegal position");
+    return;
+  }
   board->gamePly += 1;
   board->key ^= ZobristSide;
+  // Taking en passant was the right of the side that gave up the move; the other side would
+  // take a pawn that is not there.
+  board->key ^= ZobristEnPassant[board->epSquare] ^ ZobristEnPassant[NoSquare];
+  board->epSquare = NoSquare;
 }
 
 void XBoardGUI::commandSetBoard(const std::string& arguments) {

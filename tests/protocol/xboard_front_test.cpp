@@ -2,6 +2,7 @@
 // the replies it writes.
 #include <gtest/gtest.h>
 
+#include "board/zobrist.h"
 #include "protocol/uci.h"
 #include "protocol/xboard_fixture.h"
 #include "search/history_table.h"
@@ -181,6 +182,20 @@ TEST_F(XBoardFront, BoardCommands) {
     EXPECT_EQ(lines(), std::vector<std::string>{"tellusererror Illegal position"}) << bad;
     EXPECT_EQ(fen(), "4k3/8/8/8/8/8/4P3/4K3 w - - 3 40") << bad;
   }
+
+  // The side in check keeps the move: given up, its king could be taken.
+  command("setboard 4k3/8/8/8/8/8/8/4R1K1 b - - 0 30");
+  command("white");
+  command("e1e8");
+  EXPECT_EQ(lines(), (std::vector<std::string>{"tellusererror Illegal position", "Illegal move: e1e8"}));
+  EXPECT_EQ(fen(), "4k3/8/8/8/8/8/8/4R1K1 b - - 0 30");
+  // The right to take en passant goes with the move.
+  command("new");
+  command("force");
+  command("e2e4");
+  command("white");
+  EXPECT_EQ(fen(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2");
+  EXPECT_EQ(engine->board->key, ComputeKey(engine->board));
 
   // undo takes back one ply, remove two, and neither more than there is.
   command("new");

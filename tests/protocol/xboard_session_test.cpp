@@ -1,8 +1,8 @@
 // XBoard sessions with the real program: the handshake and the replies an interface gets,
 // games under "level" with "time"/"otim", under "st" and under "sd", force mode with "go" for
-// either colour, the moves it cannot play in force mode and in an analysis, undo and remove,
-// setboard, the games that end in mate, stalemate or a claim, the console's output, SIGINT, and
-// the end of input.
+// either colour, the moves it cannot play in force mode and in an analysis, "white" and "black"
+// that would leave a king en prise, undo and remove, setboard, the games that end in mate,
+// stalemate or a claim, the console's output, SIGINT, and the end of input.
 #include <csignal>
 #include <random>
 #include <thread>
@@ -187,6 +187,37 @@ TEST_F(XBoardSession, MovesThatForceModeOrAnAnalysisCannotPlayAreAnsweredAndChan
     send("go");
     EXPECT_TRUE(game.legal(move()));
   }
+}
+
+TEST_F(XBoardSession, WhiteAndBlackRefuseToLeaveAKingEnPrise) {
+  // The side in check would give up the move: refused, and the king cannot be taken.
+  struct Case {
+    const char* fen;
+    const char* flip;
+    const char* capture;
+  } cases[] = {{"4k3/8/8/8/8/8/8/4R1K1 b - - 0 1", "white", "e1e8"},
+               {"4r1k1/8/8/8/8/8/8/4K3 w - - 0 1", "black", "e8e1"}};
+  send("sd 3");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flip);
+    send("new");
+    send("force");
+    send(std::string("setboard ") + c.fen);
+    send(c.flip);
+    EXPECT_EQ(written(), std::vector<std::string>{"tellusererror Illegal position"});
+    send(c.capture);
+    EXPECT_EQ(written(), std::vector<std::string>{std::string("Illegal move: ") + c.capture});
+    send("go");
+    EXPECT_TRUE(GameBoard(c.fen).legal(move())) << "the side in check moves";
+  }
+  // Handing over the move also ends the right to take en passant: d2xe3 would take a pawn
+  // that stands on e4.
+  send("new");
+  send("force");
+  send("e2e4");
+  send("white");
+  send("d2e3");
+  EXPECT_EQ(written(), std::vector<std::string>{"Illegal move: d2e3"});
 }
 
 TEST_F(XBoardSession, UndoAndRemoveTakeBackWhatTheInterfaceTakesBack) {

@@ -83,8 +83,8 @@ class XBoardGUI : public Protocol {
   void setPost(bool on) override { post = on ? 1 : 0; }
   i32 increment() override { return incrementMs.load(); }
 
-  // The move of force and analyse mode: made when it is a legal coordinate move, else ignored
-  // without a message. True when it was made.
+  // The move of force and analyse mode: made when it is a legal coordinate move, else answered
+  // "Illegal move:" and the game stays. True when it was made.
   bool applyCoordinateMove(const std::string& text);
 
  private:
@@ -105,6 +105,9 @@ class XBoardGUI : public Protocol {
   void applyDeferred();
   // The analysis runs on (analysing 1) or restarts on a new position (0).
   void restartAnalysis(u8 analysing);
+  // The controller of the game's own moves, which "level", "st" and "time" set: the engine's,
+  // except during an analysis, which searches without a limit and gives it back at its end.
+  TimeController*& gameController();
   void wakeToPlay();
   void learnGame(int learningCode);
   void printStatistics();
@@ -122,6 +125,7 @@ class XBoardGUI : public Protocol {
   void commandHard(const std::string&);
   void commandWhite(const std::string&);
   void commandBlack(const std::string&);
+  void handOverTheMove();
   void commandSetBoard(const std::string& arguments);
   void commandNew(const std::string&);
   void commandAnalyze(const std::string&);
@@ -142,5 +146,6 @@ class XBoardGUI : public Protocol {
   void leaveAnalysis();
 
   std::vector<std::pair<std::string, std::string>> deferred;  // main thread only
+  TimeController* analysedGameController = nullptr;  // main thread only
   std::string heldMoveLine;  // worker only: a game-ending move, written with its result
 };

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <thread>
 
+#include "board/attack_map.h"
 #include "board/fen.h"
 #include "board/movegen.h"
 #include "board/notation.h"
@@ -77,13 +78,19 @@ void XBoardGUI::applyDeferred() {
     if (word == "level") {
       applyLevel(arguments);
     } else {
-      engine->timeController->setTime(ClockOf(arguments));
+      gameController()->setTime(ClockOf(arguments));
     }
   }
   deferred.clear();
 }
 
+TimeController*& XBoardGUI::gameController() {
+  return analyseMode.load() ? analysedGameController : engine->timeController;
+}
+
 void XBoardGUI::restartAnalysis(u8 analysing) {
+  // Whatever a console command left active, an analysis has no time limit.
+  engine->timeController = &unlimitedTc;
   engine->ponderMode = PonderOn;
   engine->analysing = analysing;
   WakeEngine(engine);
@@ -137,12 +144,12 @@ void XBoardGUI::commandProtover(const std::string& arguments) {
 void XBoardGUI::commandPonder(const std::string& arguments) { ponderOn = arguments == "on" ? 1 : 0; }
 
 void XBoardGUI::commandTime(const std::string& arguments) {
-  // The clock is set at once, also while the engine ponders; after a "level" that is waiting
-  // it waits too, to be set on the controller that "level" chooses.
+  // The clock is set at once, also while the engine ponders or analyses; after a "level" that
+  // is waiting it waits too, to be set on the controller that "level" chooses.
   if (!deferred.empty()) {
     deferred.emplace_back("time", arguments);
   } else {
-    engine->timeController->setTime(ClockOf(arguments));
+    gameController()->setTime(ClockOf(arguments));
   }
 }
 
@@ -161,7 +168,7 @@ void XBoardGUI::commandLevel(const std::string& arguments) {
 
 void XBoardGUI::applyLevel(const std::string& arguments) {
   LevelSettings level = ParseLevel(arguments);
-  engine->timeController = &dynamicTc;
+  gameController() = &dynamicTc;
   dynamicTc.engine = engine;
   levelMoves = level.moves;
   incrementMs = ToI32(level.incrementMs);
@@ -178,15 +185,26 @@ void XBoardGUI::commandEasy(const std::string&) { ponderAllowed = 0; }
 void XBoardGUI::commandHard(const std::string&) { ponderAllowed = 1; }
 
 void XBoardGUI::commandWhite(const std::string&) {
-  if (SideToMove(board) != Black) return;
-  board->gamePly += 1;
-  board->key ^= ZobristSide;
+  if (SideToMove(board) == Black) handOverTheMove();
 }
 
 void XBoardGUI::commandBlack(const std::string&) {
-  if (SideToMove(board) != White) return;
+  if (SideToMove(board) == White) handOverTheMove();
+}
+
+void XBoardGUI::handOverTheMove() {
+  // A side in check that gave up the move would have its king taken: refused as "setboard"
+  // refuses such a position.
+  if (InCheck(board)) {
+    writeLine("tellusererror Illegal position");
+    return;
+  }
   board->gamePly += 1;
   board->key ^= ZobristSide;
+  // Taking en passant was the right of the side that gave up the move; the other side would
+  // take a pawn that is not there.
+  board->key ^= ZobristEnPassant[board->epSquare] ^ ZobristEnPassant[NoSquare];
+  board->epSquare = NoSquare;
 }
 
 void XBoardGUI::commandSetBoard(const std::string& arguments) {
@@ -215,10 +233,11 @@ void XBoardGUI::commandNew(const std::string&) {
 
 void XBoardGUI::commandAnalyze(const std::string&) {
   // Guarded, and the analysis starts after the guard: a search under way is stopped first.
+  // The game's controller waits, untouched, for the end of the analysis.
+  if (!analyseMode.load()) analysedGameController = engine->timeController;
   analyseMode = 1;
   forceMode = 1;
   ponderOn = 0;
-  engine->timeController->setLevel(1, 500);
 }
 
 void XBoardGUI::commandUndo(const std::string&) {
@@ -238,7 +257,7 @@ void XBoardGUI::commandSd(const std::string& arguments) {
 }
 
 void XBoardGUI::commandSt(const std::string& arguments) {
-  engine->timeController = &fixedTc;
+  gameController() = &fixedTc;
   fixedTc.engine = engine;
   // The interface counts the move's lines and the wake-up too: the search stops a little early.
   i64 seconds = std::clamp<i64>(ReadNumber(arguments), 0, INT32_MAX / 1000);
@@ -251,6 +270,7 @@ void XBoardGUI::commandExit(const std::string&) {
 }
 
 void XBoardGUI::leaveAnalysis() {
+  if (analyseMode.load()) engine->timeController = analysedGameController;
   analyseMode = 0;
   ponderOn = 1;
 }
@@ -285,11 +305,12 @@ void XBoardGUI::commandSanMove(const std::string& arguments) {
   u32 move = 0;
   std::string text = arguments;
   if (!ParseSan(&move, text, board)) {
-    writeLine("Error (unknown command): move");
+    writeLine("Illegal move: " + arguments);
     return;
   }
   if (!IsLegalMove(board, move)) {
     std::fprintf(stderr, "Error: Validity check failed for :%s\r\n", MoveToText(move).c_str());
+    writeLine("Illegal move: " + arguments);
     return;
   }
   PushGameMove(engine->history, move);
@@ -309,6 +330,8 @@ bool XBoardGUI::applyCoordinateMove(const std::string& text) {
       made = true;
     }
   }
+  // The interface must not go on with a game that the engine does not have.
+  if (!made) writeLine("Illegal move: " + text);
   // The stop ended the analysis; it goes on, on the new position when the move was made.
   if (analysis) restartAnalysis(0);
   return made;
@@ -334,13 +357,17 @@ void XBoardGUI::movePath(const std::string& word) {
     if (mode != PonderOn) break;
     u32 move = 0;
     if (!ParseCoordinateMove(&move, word) || move != engine->ponderMove.load()) break;
+    // A "level" held back while the engine pondered changes the limits of the search on its
+    // own clock: that search starts afresh, as after another move.
+    if (!deferred.empty()) break;
     // The expected reply: the ponder search becomes the search for the engine's move, which
     // the worker plays and reports on its own. Unless that search ended meanwhile with
     // nothing to ponder on (the reply ends the game): then the move is taken as any other.
     i32 pondering = PonderOn;
     if (engine->ponderMode.compare_exchange_strong(pondering, PonderOff)) return;
   }
-  // Another move ends a ponder search, whose worker takes its expected reply back.
+  // Another move, or the expected one with commands held back, ends a ponder search, whose
+  // worker takes its expected reply back.
   StopSearch(engine);
   std::unique_lock<std::mutex> lock(engine->thinkMutex);
   applyDeferred();

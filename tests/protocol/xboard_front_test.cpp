@@ -2,6 +2,7 @@
 // the replies it writes.
 #include <gtest/gtest.h>
 
+#include "board/zobrist.h"
 #include "protocol/uci.h"
 #include "protocol/xboard_fixture.h"
 #include "search/history_table.h"
@@ -48,7 +49,7 @@ TEST_F(XBoardFront, RepliesOfTheUnguardedCommands) {
       {"computer", {"Error (unknown command): computer"}},
       {"usermove e2e4", {"Error (unknown command): usermove"}},
       {"move e4", {}},  // force mode: SAN, played
-      {"e7e4", {}},     // force mode: ignored silently
+      {"e7e4", {"Illegal move: e7e4"}},  // force mode: refused, the game stays
       {"", {"Error (unknown command): "}},
       {"\n", {"Error (unknown command): "}},
       {" e2e4", {"Error (unknown command): "}},
@@ -61,7 +62,8 @@ TEST_F(XBoardFront, RepliesOfTheUnguardedCommands) {
   }
   EXPECT_EQ(fen(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
   command("move Qxd8");
-  EXPECT_EQ(lines(), std::vector<std::string>{"Error (unknown command): move"});
+  EXPECT_EQ(lines(), std::vector<std::string>{"Illegal move: Qxd8"});
+  EXPECT_EQ(fen(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
   command("go");
   waitIdle();
   command("move e5");
@@ -113,6 +115,33 @@ TEST_F(XBoardFront, ModeAndClockCommandsSetTheirFields) {
   command("level 40 5 0");
   EXPECT_EQ(engine->timeController, &gui->dynamicTc);
 
+  // An analysis searches without a limit; the game's controller and its settings wait for its
+  // end untouched, and what "st", "time" and "level" send meanwhile is theirs.
+  command("analyze");
+  EXPECT_EQ(engine->timeController, &gui->unlimitedTc);
+  command("exit");
+  EXPECT_EQ(engine->timeController, &gui->dynamicTc);
+  EXPECT_EQ(gui->dynamicTc.timePerControl, 300000);
+  EXPECT_EQ(gui->dynamicTc.reserve, 3750);
+  command("st 5");
+  command("analyze");
+  command("time 4000");
+  EXPECT_EQ(gui->fixedTc.time.load(), 40000);
+  command("st 3");
+  EXPECT_EQ(engine->timeController, &gui->unlimitedTc);
+  EXPECT_EQ(gui->unlimitedTc.time.load(), 999999999);
+  command("exit");
+  EXPECT_EQ(engine->timeController, &gui->fixedTc);
+  EXPECT_EQ(gui->fixedTc.time.load(), MoveTimeBudget(3000));
+  command("analyze");
+  command("level 0 2:30 12");
+  command("go");
+  EXPECT_EQ(engine->timeController, &gui->dynamicTc);
+  EXPECT_EQ(gui->dynamicTc.timePerControl, 150000);
+  command("force");
+  waitIdle();
+  lines();  // the analysis's thinking lines and the move of "go"
+
   // The depth limit is held to what the search and the table can take.
   struct Depth {
     const char* line;
@@ -153,6 +182,20 @@ TEST_F(XBoardFront, BoardCommands) {
     EXPECT_EQ(lines(), std::vector<std::string>{"tellusererror Illegal position"}) << bad;
     EXPECT_EQ(fen(), "4k3/8/8/8/8/8/4P3/4K3 w - - 3 40") << bad;
   }
+
+  // The side in check keeps the move: given up, its king could be taken.
+  command("setboard 4k3/8/8/8/8/8/8/4R1K1 b - - 0 30");
+  command("white");
+  command("e1e8");
+  EXPECT_EQ(lines(), (std::vector<std::string>{"tellusererror Illegal position", "Illegal move: e1e8"}));
+  EXPECT_EQ(fen(), "4k3/8/8/8/8/8/8/4R1K1 b - - 0 30");
+  // The right to take en passant goes with the move.
+  command("new");
+  command("force");
+  command("e2e4");
+  command("white");
+  EXPECT_EQ(fen(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2");
+  EXPECT_EQ(engine->board->key, ComputeKey(engine->board));
 
   // undo takes back one ply, remove two, and neither more than there is.
   command("new");

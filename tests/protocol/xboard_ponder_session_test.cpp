@@ -1,6 +1,8 @@
 // XBoard sessions with the real program that stop searches: analysis with moves, undo and
-// "exit", pondering with hit and miss, commands that stop the engine's own search or its ponder
-// search (an answer at once, and the game as the interface has it), and "quit" mid-search.
+// "exit", analysis after "st" and the game's time per move after it, pondering with hit and
+// miss, a "level" that arrives during a ponder search, commands that stop the engine's own
+// search or its ponder search (an answer at once, and the game as the interface has it), and
+// "quit" mid-search.
 #include <sstream>
 #include <thread>
 
@@ -52,6 +54,41 @@ TEST_F(XBoardPonderSession, AnalysisFollowsTheMovesUntilExit) {
   ASSERT_TRUE(game.play(move())) << "go ends the analysis";
 }
 
+TEST_F(XBoardPonderSession, AnalysisHasNoTimeLimitAndLeavesTheGamesTimePerMoveAsItWas) {
+  // Time limits sent before or during the analysis are the game's: they neither end the
+  // analysis nor are changed by it.
+  struct Case {
+    const char* before;
+    const char* during;
+    i64 perMoveMs;  // the game's limit afterwards
+  } cases[] = {{"st 2", "", 2000}, {"level 0 60 0", "st 2", 2000}, {"st 4", "time 150", 1500}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.before) + ", " + c.during);
+    // A fresh engine: with the table of an earlier analysis the search would soon be deep
+    // enough for its next line to take longer than any bound.
+    start();
+    send("new");
+    send(c.before);
+    send("post");
+    send("analyze");
+    i64 started = DriverNowMs();
+    if (*c.during) send(c.during);
+    // Well past either limit the analysis still reports.
+    EngineLine line{"", 0};
+    while (line.atMs - started < 2500) {
+      ASSERT_TRUE(engine->readLine(&line, SearchBoundMs)) << "the analysis stopped";
+      ASSERT_TRUE(IsThinkingLine(line.text)) << line.text;
+    }
+    send("exit");
+    written();
+    i64 sent = DriverNowMs();
+    send("go");
+    move();
+    EXPECT_GE(lastMoveAtMs - sent, c.perMoveMs * 3 / 5);
+    EXPECT_LE(lastMoveAtMs - sent, c.perMoveMs + AnswerBoundMs);
+  }
+}
+
 // The reply the engine expects (and ponders on), or nothing.
 std::string Hint(XBoardSessionBase* session) {
   session->send("hint");
@@ -88,6 +125,39 @@ TEST_F(XBoardPonderSession, PonderHitsAndMissesAnswerLegalMoves) {
     EXPECT_GT(misses, 0);
     send("force");
     EXPECT_TRUE(replies().empty());
+  }
+}
+
+TEST_F(XBoardPonderSession, ALevelSentDuringAPonderSearchGovernsTheSearchAfterTheHit) {
+  send("new");
+  send("hard");
+  send("st 2");
+  send("e2e4");
+  GameBoard game;
+  game.play("e2e4");
+  ASSERT_TRUE(game.play(move()));
+  // The ponder search may now take 30 s, as the engine's own search would under "st".
+  send("time 3000");
+  std::string text = Hint(this);
+  ASSERT_FALSE(text.empty());
+  // 3 s for the rest of the game: the engine's later moves must keep within its clock, whether
+  // they are searched afresh or come from a ponder search, and "time" reaches it every move.
+  send("level 0 0:03 0");
+  i64 clockMs = 3000;
+  for (int moveNumber = 0; moveNumber < 4; ++moveNumber) {
+    SCOPED_TRACE(moveNumber);
+    ASSERT_TRUE(game.play(text)) << text;
+    send("time " + std::to_string(clockMs / 10));
+    send("otim 300");
+    i64 sent = DriverNowMs();
+    send(text);
+    ASSERT_TRUE(game.play(move(clockMs)));
+    clockMs -= lastMoveAtMs - sent;
+    ASSERT_GT(clockMs, 0) << "the engine's clock ran out";
+    std::vector<std::string> legal = game.moves();
+    if (legal.empty()) break;
+    text = Hint(this);
+    if (text.empty()) text = legal.front();
   }
 }
 

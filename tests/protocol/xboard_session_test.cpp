@@ -1,7 +1,8 @@
 // XBoard sessions with the real program: the handshake and the replies an interface gets,
 // games under "level" with "time"/"otim", under "st" and under "sd", force mode with "go" for
-// either colour, undo and remove, setboard, the games that end in mate, stalemate or a claim,
-// the console's output, SIGINT, and the end of input.
+// either colour, the moves it cannot play in force mode and in an analysis, "white" and "black"
+// that would leave a king en prise, undo and remove, setboard, the games that end in mate,
+// stalemate or a claim, the console's output, SIGINT, and the end of input.
 #include <csignal>
 #include <random>
 #include <thread>
@@ -36,7 +37,7 @@ TEST_F(XBoardSession, RepliesOfTheHandshakeAndOfCommandsItDoesNotKnow) {
       {"level 40 5 0", {}},
       {"time 30000", {}},
       {"otim 30000", {}},
-      {"e7e5", {}},  // force mode from the start: ignored, an illegal move too
+      {"e7e5", {"Illegal move: e7e5"}},  // force mode from the start: Black's move
       {"new", {}},
       {"e2e5", {"Illegal move: e2e5"}},
       {"hint", {}},
@@ -149,6 +150,74 @@ TEST_F(XBoardSession, ForceModeRecordsMovesAndGoPlaysForEitherColour) {
   send("go");
   ASSERT_TRUE(game.play(move())) << "White's move again";
   EXPECT_TRUE(replies().empty());
+}
+
+TEST_F(XBoardSession, MovesThatForceModeOrAnAnalysisCannotPlayAreAnsweredAndChangeNothing) {
+  struct Case {
+    const char* line;
+    const char* reply;
+  } cases[] = {
+      {"e2e4", "Illegal move: e2e4"},         // no pawn on e2 any more, and Black to move
+      {"e7e6q", "Illegal move: e7e6q"},       // a promotion off the last rank
+      {"move Qxh7", "Illegal move: Qxh7"},    // SAN that names no move
+      {"move Ng8e7", "Illegal move: Ng8e7"},  // SAN read, onto Black's own pawn
+      {"move e5xd4", "Illegal move: e5xd4"},
+  };
+  send("sd 3");
+  for (bool analysis : {false, true}) {
+    SCOPED_TRACE(analysis ? "analysis" : "force mode");
+    send("new");
+    send("force");
+    send("e2e4");
+    GameBoard game;
+    game.play("e2e4");
+    if (analysis) send("analyze");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.line);
+      send(c.line);
+      EXPECT_EQ(replies(), std::vector<std::string>{c.reply});
+    }
+    // The game is the one before them: Black's legal moves are taken, and the engine answers.
+    send("move Nf6");
+    send("d2d4");
+    EXPECT_TRUE(replies().empty());
+    game.play("g8f6");
+    game.play("d2d4");
+    if (analysis) send("exit");
+    send("go");
+    EXPECT_TRUE(game.legal(move()));
+  }
+}
+
+TEST_F(XBoardSession, WhiteAndBlackRefuseToLeaveAKingEnPrise) {
+  // The side in check would give up the move: refused, and the king cannot be taken.
+  struct Case {
+    const char* fen;
+    const char* flip;
+    const char* capture;
+  } cases[] = {{"4k3/8/8/8/8/8/8/4R1K1 b - - 0 1", "white", "e1e8"},
+               {"4r1k1/8/8/8/8/8/8/4K3 w - - 0 1", "black", "e8e1"}};
+  send("sd 3");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flip);
+    send("new");
+    send("force");
+    send(std::string("setboard ") + c.fen);
+    send(c.flip);
+    EXPECT_EQ(written(), std::vector<std::string>{"tellusererror Illegal position"});
+    send(c.capture);
+    EXPECT_EQ(written(), std::vector<std::string>{std::string("Illegal move: ") + c.capture});
+    send("go");
+    EXPECT_TRUE(GameBoard(c.fen).legal(move())) << "the side in check moves";
+  }
+  // Handing over the move also ends the right to take en passant: d2xe3 would take a pawn
+  // that stands on e4.
+  send("new");
+  send("force");
+  send("e2e4");
+  send("white");
+  send("d2e3");
+  EXPECT_EQ(written(), std::vector<std::string>{"Illegal move: d2e3"});
 }
 
 TEST_F(XBoardSession, UndoAndRemoveTakeBackWhatTheInterfaceTakesBack) {

@@ -230,7 +230,8 @@ TEST_F(XBoardPonder, AbandonedPonderSearchesLeaveTheGameAsTheInterfaceHasIt) {
     if (c.command[0] == 's' && c.command[1] == 'e') fen = FenAfter({}, c.command + 9);
     EXPECT_EQ(GetFen(engine->board), fen);
   }
-  // "black" with White to move hands the move to Black: the abandoned reply is not it.
+  // "black" with White to move hands the move to Black: the abandoned reply is not it. The
+  // en-passant square that the reply may have left goes with the move.
   startPondering();
   command("black");
   waitIdle();
@@ -238,6 +239,7 @@ TEST_F(XBoardPonder, AbandonedPonderSearchesLeaveTheGameAsTheInterfaceHasIt) {
   Board board;
   SetFen(&board, FenAfter({"e2e4", reply}).c_str());
   board.gamePly += 1;
+  board.epSquare = NoSquare;
   EXPECT_EQ(GetFen(engine->board), GetFen(&board));
 }
 

@@ -12,6 +12,7 @@
 #include "eval/network.h"
 #include "eval/nnue.h"
 #include "protocol/protocol.h"
+#include "search/aspiration.h"
 #include "search/engine.h"
 #include "search/history_table.h"
 #include "search/move_ordering.h"
@@ -210,8 +211,8 @@ void SearchOneLine(Engine* engine) {
   i32 finalDepth = -1;
   for (i32 n = 1; n <= engine->maxDepth; ++n) {
     engine->depthReached = n;
-    i32 alpha = previous - 20;
-    i32 beta = previous + 10;
+    i32 alpha = previous - FirstWindowBelow;
+    i32 beta = previous + FirstWindowAbove;
     i32 v;
     for (i32 stage = 0;; ++stage) {
       v = RootPass(engine, alpha, beta, n);
@@ -223,10 +224,10 @@ void SearchOneLine(Engine* engine) {
         if (clock) clock->setStable();
         SetPvMoves(engine);
         if (v < beta) break;
-        beta = stage == 0 ? v + 50 : stage == 1 ? v + 200 : LastStageBound;
+        beta = WidenedBeta(v, stage, LastStageBound);
       } else {
         if (clock) clock->setUnstable();
-        alpha = stage == 0 ? v - 50 : stage == 1 ? v - 200 : -LastStageBound;
+        alpha = WidenedAlpha(v, stage, -LastStageBound);
       }
     }
     previous = v;
@@ -257,10 +258,10 @@ i32 SettleRootMove(Engine* engine, i32 alpha, i32 beta, i32 n) {
     if (r == AbortScore) return AbortScore;
     i32 v = -r;
     if (v <= alpha) {
-      alpha = lowStage == 0 ? v - 50 : lowStage == 1 ? v - 200 : -MateScore;
+      alpha = WidenedAlpha(v, lowStage, -MateScore);
       ++lowStage;
     } else if (v >= beta) {
-      beta = highStage == 0 ? v + 50 : highStage == 1 ? v + 200 : MateScore;
+      beta = WidenedBeta(v, highStage, MateScore);
       ++highStage;
     } else {
       return v;

@@ -47,6 +47,7 @@ void ClearFrames(Engine* engine) {
     frame.flags = 0;
     frame.extension = 0;
     frame.line.flag = 0;
+    frame.line.bound = PVExact;
     frame.line.length = 0;
     frame.line.score = 0;
     frame.moves.count = 0;
@@ -137,6 +138,7 @@ i32 NoMoveResult(Engine* engine) {
   SearchFrame* root = &engine->frames[0];
   root->nodeType = TTFinal;
   root->line.flag = 1;
+  root->line.bound = PVExact;
   root->line.length = 0;
   root->line.score = InCheck(engine->board) ? -MateScore : 0;
   return root->line.score;
@@ -185,6 +187,9 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
     if (v > alpha) {
       root->nodeType = TTExact;
       CopyLine(&root->line, move, &first->line, v);
+      // A fail high is only a lower bound; a score inside the window is as good as the
+      // child's result it was taken from.
+      root->line.bound = v >= beta ? PVLowerBound : FlippedBound(ResultBound(first));
       if (!root->line.flag) CompletePvFromHash(engine);
       NotifyListeners(engine, &root->line, 0);
       if (v >= beta) {
@@ -312,8 +317,8 @@ void SearchMultiPv(Engine* engine, i32 lines) {
 
       moves->scores[i] = 128 * v - i;
       if (v > threshold) {
-        i32 place = list->update(move, &first->line, v);
-        if (place == 0) CopyLine(&root->line, move, &first->line, v);
+        i32 place = list->update(move, &first->line, v, FlippedBound(ResultBound(first)));
+        if (place == 0) root->line = list->entries[0];
         if (place != MultiPvListFull) {
           u32 shown = list->count < static_cast<u32>(lines) ? list->count : static_cast<u32>(lines);
           for (u32 k = 0; k < shown; ++k)

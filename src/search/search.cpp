@@ -86,6 +86,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   frame->flags = 0;
   frame->extension = 0;
   frame->line.flag = 0;
+  frame->line.bound = PVExact;
   frame->line.length = 0;
   frame->nodeType = TTUpper;
   frame->depth64 = depth64;
@@ -100,10 +101,16 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
       return AbortScore;
   }
 
-  // The ply bound and the draws.
-  if (ply > MaxSearchPly) return StaticEvaluation(frame);
-  if (board->halfMoveClock > 99) return DrawScore;
-  if (IsRepetition(frame)) return DrawScore;
+  // The ply bound and the draws. The node types of early returns only tell the caller what
+  // the result is worth (ResultBound); nothing is counted or stored for them.
+  if (ply > MaxSearchPly) {
+    frame->nodeType = TTExact;
+    return StaticEvaluation(frame);
+  }
+  if (board->halfMoveClock > 99 || IsRepetition(frame)) {
+    frame->nodeType = TTExact;
+    return DrawScore;
+  }
 
   if (parent->currentMove == NoMove) frame->stats.afterNullNodes += 1;
 
@@ -129,6 +136,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   const i32 staticEval = StaticEvaluation(frame);
   frame->staticEval = staticEval;
   if (frame->recogniserCode == RecogniserDraw) {
+    frame->nodeType = TTExact;
     frame->line.flag = 1;
     return staticEval;
   }
@@ -181,7 +189,10 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     i64 e = staticEval;
     if (p.ksWorstWeight > 0) e -= i64{KingZoneAttacks(board, static_cast<int>(us))} * p.ksWorstWeight;
     e -= HangingValue(board, us);
-    if (beta < e - margin) return staticEval;
+    if (beta < e - margin) {
+      frame->nodeType = TTLower;
+      return staticEval;
+    }
   }
 
   // The snapshot every move of this node is taken back to.
@@ -229,6 +240,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
       if (v == -AbortScore) return AbortScore;
       if (v >= beta) {
         TT.store(board, TTLower, EmptyMove, beta, d, ply);
+        frame->nodeType = TTLower;
         return beta;
       }
       if (v <= -MateBandScore) {
@@ -265,6 +277,9 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     bool phaseTwoDone = false;
     const bool parentOnPv = parent->onPvPath != 0;
     const i32 fullDepth = depth64 + extension - OnePly;
+    // Once a move raised alpha on a score that is only its lower bound, the node's value may
+    // lie above any later alpha too.
+    bool raisedOnLowerBound = false;
     while (moves->next < moves->count) {
       PickOrderedMove(frame, &phaseTwoDone);
       const u32 move = moves->moves[moves->next - 1];
@@ -336,6 +351,9 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
         }
         frame->nodeType = TTExact;
         CopyLine(&frame->line, move, &child->line, v);
+        const u8 bound = FlippedBound(ResultBound(child));
+        raisedOnLowerBound = raisedOnLowerBound || bound == PVLowerBound;
+        frame->line.bound = raisedOnLowerBound ? PVLowerBound : bound;
         alpha = v;
         result = v;
       }

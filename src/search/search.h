@@ -22,6 +22,14 @@ extern u32 NodePollCounter;
 // Static pruning margin by remaining plies (150 below 0, 2000 from 8 on).
 extern const i32 StaticPruneMargin[8];
 
+// What the node's last result is worth to its caller, from its own side: a node that failed
+// low or high gives only a bound, and an exact result is only as good as the line it took.
+inline u8 ResultBound(const SearchFrame* frame) {
+  if (frame->nodeType == TTUpper) return PVUpperBound;
+  if (frame->nodeType == TTLower) return PVLowerBound;
+  return frame->nodeType == TTExact ? frame->line.bound : PVExact;
+}
+
 // Score of the node from the side to move's view, 999999 when aborted. The frame's board is
 // the position, the history's top entry the move that led here, and this ply's accumulator
 // is current; board and history are as on entry afterwards.

@@ -48,6 +48,7 @@ bool ApplySlot(const TTEntry& entry, i32 depth64, i32 ply, TTProbe* result) {
   }
   result->score = score;
   result->cutoff = true;
+  result->bound = static_cast<u8>(TTBoundOf(entry));
   return true;
 }
 
@@ -101,7 +102,7 @@ TranspositionTable::~TranspositionTable() {
 }
 
 TTProbe TranspositionTable::probe(u64 key, i32 depth64, i32 ply, i32 alpha, i32 beta) const {
-  TTProbe result{nullptr, {0, 0}, alpha, beta, 0, false};
+  TTProbe result{nullptr, {0, 0}, alpha, beta, 0, false, TTEmpty};
   TTBucket* bucket = bucketOf(key);
   if (!bucket) return result;
   const TTEntry& first = bucket->slots[0];
@@ -163,6 +164,7 @@ bool ProbeTranspositionTable(SearchFrame* frame, i32 depth64, i32* alpha, i32* b
   }
   if (probe.cutoff) {
     *score = probe.score;
+    frame->nodeType = probe.bound;
     return true;
   }
   *alpha = probe.alpha;

@@ -38,6 +38,7 @@ struct TTProbe {
   i32 beta;
   i32 score;       // the cut-off score when cutoff is set
   bool cutoff;
+  u8 bound;        // the cut-off slot's bound kind: what its score is worth
 };
 
 struct TranspositionTable {
@@ -81,8 +82,9 @@ struct PVLine;
 struct SearchFrame;
 
 // The probe of a search node on the frame's board at the frame's ply: sets the frame's table
-// moves and hit bucket and counts a hit or a miss. True on a cut-off, with the score;
-// otherwise the window may have been narrowed.
+// moves and hit bucket and counts a hit or a miss. True on a cut-off, with the score, the
+// frame's node type then being the bound kind of the slot that cut; otherwise the window may
+// have been narrowed.
 bool ProbeTranspositionTable(SearchFrame* frame, i32 depth64, i32* alpha, i32* beta, i32* score);
 
 // Lengthens a principal variation of the board's position by following the table's moves, at

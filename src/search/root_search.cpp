@@ -15,6 +15,7 @@
 #include "search/aspiration.h"
 #include "search/engine.h"
 #include "search/history_table.h"
+#include "search/line_draws.h"
 #include "search/move_ordering.h"
 #include "search/pv_listener.h"
 #include "search/quiescence.h"
@@ -190,7 +191,7 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
       // A fail high is only a lower bound; a score inside the window is as good as the
       // child's result it was taken from.
       root->line.bound = v >= beta ? PVLowerBound : FlippedBound(ResultBound(first));
-      if (!root->line.flag) CompletePvFromHash(engine);
+      CompletePvFromHash(engine);  // also ends a final line where the game is drawn
       NotifyListeners(engine, &root->line, 0);
       if (v >= beta) {
         root->stats.failHighs += 1;
@@ -318,8 +319,9 @@ void SearchMultiPv(Engine* engine, i32 lines) {
       moves->scores[i] = 128 * v - i;
       if (v > threshold) {
         i32 place = list->update(move, &first->line, v, FlippedBound(ResultBound(first)));
-        if (place == 0) root->line = list->entries[0];
         if (place != MultiPvListFull) {
+          EndLineAtGameDraw(engine->board, history, &list->entries[place]);
+          if (place == 0) root->line = list->entries[0];
           u32 shown = list->count < static_cast<u32>(lines) ? list->count : static_cast<u32>(lines);
           for (u32 k = 0; k < shown; ++k)
             NotifyListeners(engine, &list->entries[k], static_cast<i32>(k) + 1);

@@ -78,6 +78,7 @@ extern void* (*TTAllocate)(std::size_t alignment, std::size_t bytes);
 unsigned HashMegabytesToLog2Count(i64 hashMegabytes);
 
 struct Engine;
+struct GameHistory;
 struct PVLine;
 struct SearchFrame;
 
@@ -89,9 +90,12 @@ bool ProbeTranspositionTable(SearchFrame* frame, i32 depth64, i32* alpha, i32* b
 
 // Lengthens a principal variation of the board's position by following the table's moves, at
 // most to 60 moves, stopping at a missing move, an illegal one (a key collision) or a cycle.
-// The board is the same afterwards. Returns the number of moves added.
-i32 CompletePvLine(Board* board, PVLine* line);
-// The same for the root line of the engine (frame 0), after an iteration.
+// With the game that led to the board, the line also ends at its first position where that
+// game is drawn (by repetition or the fifty-move rule), a root line that already runs past one
+// being cut there. The board is the same afterwards. Returns the number of moves added.
+i32 CompletePvLine(Board* board, PVLine* line, const GameHistory* game = nullptr);
+// The same for the root line of the engine (frame 0) with the engine's game; a line that ends
+// in a final result (the flag) is not lengthened, only ended where the game is drawn.
 i32 CompletePvFromHash(Engine* engine);
 
 // The move word of a stored 16-bit move (the upper half of a move word is always 0).

@@ -12,8 +12,13 @@ PVViewer::PVViewer(Engine* engine, Protocol* protocol)
     : lastLine{}, lastDepth(0), engine(engine), protocol(protocol) {}
 
 static bool SameLine(const PVLine& a, const PVLine& b) {
-  if (a.length != b.length || a.score != b.score) return false;
+  if (a.length != b.length || a.score != b.score || a.bound != b.bound) return false;
   return std::equal(a.moves, a.moves + std::clamp(a.length, 0, PVMaxLength), b.moves);
+}
+
+// sendPV's boundKind: 1 upper bound, 2 lower bound, 3 exact.
+static i32 BoundKind(u8 bound) {
+  return bound == PVUpperBound ? 1 : bound == PVLowerBound ? 2 : 3;
 }
 
 void PVViewer::onNewPV(const PVLine* pv, i32 multiPvIndex) {
@@ -21,7 +26,7 @@ void PVViewer::onNewPV(const PVLine* pv, i32 multiPvIndex) {
   u64 nodes = SearchNodes(engine);
   i64 elapsed = SearchElapsedMs(engine);
   protocol->sendPV(elapsed, engine->depthReached, engine->selDepth, nodes,
-                   NodesPerSecond(nodes, elapsed), 3, multiPvIndex, pv);
+                   NodesPerSecond(nodes, elapsed), BoundKind(pv->bound), multiPvIndex, pv);
   lastLine = *pv;
   lastDepth = engine->depthReached;
 }

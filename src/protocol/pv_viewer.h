@@ -16,7 +16,8 @@ class PVViewer : public PVListener {
   Protocol* protocol;
 
   PVViewer(Engine* engine, Protocol* protocol);
-  // Called on the searching thread; a line already reported at this depth is not repeated.
+  // Called on the searching thread; a line already reported at this depth (with the same
+  // score and bound) is not repeated. The report carries the line's bound.
   void onNewPV(const PVLine* pv, i32 multiPvIndex) override;
 };
 

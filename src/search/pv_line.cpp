@@ -7,20 +7,23 @@ void ClearMultiPvList(MultiPvList* list) {
   for (PVLine& entry : list->entries) {
     entry.length = 0;
     entry.flag = 0;
+    entry.bound = PVExact;
   }
   list->count = 0;
 }
 
-static void WriteEntry(PVLine* entry, u32 rootMove, const PVLine* childLine, i32 score) {
+static void WriteEntry(PVLine* entry, u32 rootMove, const PVLine* childLine, i32 score,
+                       u8 bound) {
   entry->moves[0] = rootMove;
   entry->length = 1;
   for (i32 i = 0; i < childLine->length && entry->length < PVMaxLength; ++i)
     entry->moves[entry->length++] = childLine->moves[i];
   entry->flag = childLine->flag;
+  entry->bound = bound;
   entry->score = score;
 }
 
-i32 MultiPvList::update(u32 rootMove, const PVLine* childLine, i32 score) {
+i32 MultiPvList::update(u32 rootMove, const PVLine* childLine, i32 score, u8 bound) {
   u32 index = 0;
   while (index < count && !(entries[index].length > 0 && entries[index].moves[0] == rootMove))
     ++index;
@@ -32,7 +35,7 @@ i32 MultiPvList::update(u32 rootMove, const PVLine* childLine, i32 score) {
       index = count++;
     }
   }
-  WriteEntry(&entries[index], rootMove, childLine, score);
+  WriteEntry(&entries[index], rootMove, childLine, score, bound);
   while (index > 0 && entries[index].score > entries[index - 1].score) {
     std::swap(entries[index], entries[index - 1]);
     --index;

@@ -12,8 +12,10 @@
 #include "eval/network.h"
 #include "eval/nnue.h"
 #include "protocol/protocol.h"
+#include "search/aspiration.h"
 #include "search/engine.h"
 #include "search/history_table.h"
+#include "search/line_draws.h"
 #include "search/move_ordering.h"
 #include "search/pv_listener.h"
 #include "search/quiescence.h"
@@ -46,6 +48,7 @@ void ClearFrames(Engine* engine) {
     frame.flags = 0;
     frame.extension = 0;
     frame.line.flag = 0;
+    frame.line.bound = PVExact;
     frame.line.length = 0;
     frame.line.score = 0;
     frame.moves.count = 0;
@@ -136,6 +139,7 @@ i32 NoMoveResult(Engine* engine) {
   SearchFrame* root = &engine->frames[0];
   root->nodeType = TTFinal;
   root->line.flag = 1;
+  root->line.bound = PVExact;
   root->line.length = 0;
   root->line.score = InCheck(engine->board) ? -MateScore : 0;
   return root->line.score;
@@ -184,7 +188,10 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
     if (v > alpha) {
       root->nodeType = TTExact;
       CopyLine(&root->line, move, &first->line, v);
-      if (!root->line.flag) CompletePvFromHash(engine);
+      // A fail high is only a lower bound; a score inside the window is as good as the
+      // child's result it was taken from.
+      root->line.bound = v >= beta ? PVLowerBound : FlippedBound(ResultBound(first));
+      CompletePvFromHash(engine);  // also ends a final line where the game is drawn
       NotifyListeners(engine, &root->line, 0);
       if (v >= beta) {
         root->stats.failHighs += 1;
@@ -210,8 +217,8 @@ void SearchOneLine(Engine* engine) {
   i32 finalDepth = -1;
   for (i32 n = 1; n <= engine->maxDepth; ++n) {
     engine->depthReached = n;
-    i32 alpha = previous - 20;
-    i32 beta = previous + 10;
+    i32 alpha = previous - FirstWindowBelow;
+    i32 beta = previous + FirstWindowAbove;
     i32 v;
     for (i32 stage = 0;; ++stage) {
       v = RootPass(engine, alpha, beta, n);
@@ -223,10 +230,10 @@ void SearchOneLine(Engine* engine) {
         if (clock) clock->setStable();
         SetPvMoves(engine);
         if (v < beta) break;
-        beta = stage == 0 ? v + 50 : stage == 1 ? v + 200 : LastStageBound;
+        beta = WidenedBeta(v, stage, LastStageBound);
       } else {
         if (clock) clock->setUnstable();
-        alpha = stage == 0 ? v - 50 : stage == 1 ? v - 200 : -LastStageBound;
+        alpha = WidenedAlpha(v, stage, -LastStageBound);
       }
     }
     previous = v;
@@ -257,10 +264,10 @@ i32 SettleRootMove(Engine* engine, i32 alpha, i32 beta, i32 n) {
     if (r == AbortScore) return AbortScore;
     i32 v = -r;
     if (v <= alpha) {
-      alpha = lowStage == 0 ? v - 50 : lowStage == 1 ? v - 200 : -MateScore;
+      alpha = WidenedAlpha(v, lowStage, -MateScore);
       ++lowStage;
     } else if (v >= beta) {
-      beta = highStage == 0 ? v + 50 : highStage == 1 ? v + 200 : MateScore;
+      beta = WidenedBeta(v, highStage, MateScore);
       ++highStage;
     } else {
       return v;
@@ -311,9 +318,10 @@ void SearchMultiPv(Engine* engine, i32 lines) {
 
       moves->scores[i] = 128 * v - i;
       if (v > threshold) {
-        i32 place = list->update(move, &first->line, v);
-        if (place == 0) CopyLine(&root->line, move, &first->line, v);
+        i32 place = list->update(move, &first->line, v, FlippedBound(ResultBound(first)));
         if (place != MultiPvListFull) {
+          EndLineAtGameDraw(engine->board, history, &list->entries[place]);
+          if (place == 0) root->line = list->entries[0];
           u32 shown = list->count < static_cast<u32>(lines) ? list->count : static_cast<u32>(lines);
           for (u32 k = 0; k < shown; ++k)
             NotifyListeners(engine, &list->entries[k], static_cast<i32>(k) + 1);

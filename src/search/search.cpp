@@ -7,7 +7,6 @@
 #include "board/attack_map.h"
 #include "board/movegen.h"
 #include "board/zobrist.h"
-#include "config/params.h"
 #include "eval/see.h"
 #include "search/engine.h"
 #include "search/frame_entries.h"
@@ -19,47 +18,6 @@
 
 u32 NodePollCounter = 0;
 const i32 StaticPruneMargin[8] = {150, 175, 200, 300, 600, 900, 1500, 2000};
-
-// The registry's defaults, so that a search started without LoadSearchParams behaves too.
-SearchParams ActiveParams = {
-    .extCheck = 64, .extSingle = 64, .extThreat = 64, .extPawnOn7th = 64, .extPawnEndgame = 128,
-    .extRetake = 22, .extPv = 32, .extPerPly = 64, .staticPruneDepth = 192, .nullRedDepth = 128,
-    .evalMaterial = 64, .msPrune = 96, .pruneMargin = 64, .msPruneFirst = 2, .ksNullReduce = 999,
-    .ksThreatExt = 999, .ksPruneMove = 999, .ksQsMargin = 999, .ksQsBreak = 999,
-    .ksWorstWeight = 0, .egtbDepth = 192, .qsPrune1 = true, .qsPrune2 = true,
-    .materialOnly = false};
-
-static i32 Held(i32 value, i32 minimum, i32 maximum) {
-  return value < minimum ? minimum : value > maximum ? maximum : value;
-}
-
-void LoadSearchParams() {
-  SearchParams& p = ActiveParams;
-  p.extCheck = Held(ext_check, 0, 192);
-  p.extSingle = Held(ext_single, 0, 192);
-  p.extThreat = Held(ext_threat, 0, 192);
-  p.extPawnOn7th = Held(ext_pawnon7th, 0, 192);
-  p.extPawnEndgame = Held(ext_pawn_endgame, 0, 192);
-  p.extRetake = Held(ext_retake, 0, 192);
-  p.extPv = Held(ext_pv, 0, 192);
-  p.extPerPly = Held(ext_per_ply, 0, 192);
-  p.staticPruneDepth = Held(static_prune_depth, 0, 1024);
-  p.nullRedDepth = Held(null_red_depth, 0, 384);
-  p.evalMaterial = Held(eval_material, 0, 192);
-  p.msPrune = Held(ms_prune, 0, 256);
-  p.pruneMargin = Held(prune_margin, 0, 512);
-  p.msPruneFirst = Held(ms_prune_first, 1, 40);
-  p.ksNullReduce = Held(ks_null_reduce, 0, 999);
-  p.ksThreatExt = Held(ks_threat_ext, 0, 999);
-  p.ksPruneMove = Held(ks_prune_move, 0, 999);
-  p.ksQsMargin = Held(ks_qs_margin, 0, 999);
-  p.ksQsBreak = Held(ks_qs_break, 0, 999);
-  p.ksWorstWeight = Held(ks_worst_weight, 0, 200);
-  p.egtbDepth = Held(egtb_depth, 0, 1280);
-  p.qsPrune1 = qs_prune_1 != 0;
-  p.qsPrune2 = qs_prune_2 != 0;
-  p.materialOnly = material_only != 0;
-}
 
 namespace {
 
@@ -128,6 +86,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   frame->flags = 0;
   frame->extension = 0;
   frame->line.flag = 0;
+  frame->line.bound = PVExact;
   frame->line.length = 0;
   frame->nodeType = TTUpper;
   frame->depth64 = depth64;
@@ -142,10 +101,16 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
       return AbortScore;
   }
 
-  // The ply bound and the draws.
-  if (ply > MaxSearchPly) return StaticEvaluation(frame);
-  if (board->halfMoveClock > 99) return DrawScore;
-  if (IsRepetition(frame)) return DrawScore;
+  // The ply bound and the draws. The node types of early returns only tell the caller what
+  // the result is worth (ResultBound); nothing is counted or stored for them.
+  if (ply > MaxSearchPly) {
+    frame->nodeType = TTExact;
+    return StaticEvaluation(frame);
+  }
+  if (board->halfMoveClock > 99 || IsRepetition(frame)) {
+    frame->nodeType = TTExact;
+    return DrawScore;
+  }
 
   if (parent->currentMove == NoMove) frame->stats.afterNullNodes += 1;
 
@@ -171,6 +136,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
   const i32 staticEval = StaticEvaluation(frame);
   frame->staticEval = staticEval;
   if (frame->recogniserCode == RecogniserDraw) {
+    frame->nodeType = TTExact;
     frame->line.flag = 1;
     return staticEval;
   }
@@ -223,7 +189,10 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     i64 e = staticEval;
     if (p.ksWorstWeight > 0) e -= i64{KingZoneAttacks(board, static_cast<int>(us))} * p.ksWorstWeight;
     e -= HangingValue(board, us);
-    if (beta < e - margin) return staticEval;
+    if (beta < e - margin) {
+      frame->nodeType = TTLower;
+      return staticEval;
+    }
   }
 
   // The snapshot every move of this node is taken back to.
@@ -271,6 +240,7 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
       if (v == -AbortScore) return AbortScore;
       if (v >= beta) {
         TT.store(board, TTLower, EmptyMove, beta, d, ply);
+        frame->nodeType = TTLower;
         return beta;
       }
       if (v <= -MateBandScore) {
@@ -307,6 +277,9 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     bool phaseTwoDone = false;
     const bool parentOnPv = parent->onPvPath != 0;
     const i32 fullDepth = depth64 + extension - OnePly;
+    // Once a move raised alpha on a score that is only its lower bound, the node's value may
+    // lie above any later alpha too.
+    bool raisedOnLowerBound = false;
     while (moves->next < moves->count) {
       PickOrderedMove(frame, &phaseTwoDone);
       const u32 move = moves->moves[moves->next - 1];
@@ -378,6 +351,9 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
         }
         frame->nodeType = TTExact;
         CopyLine(&frame->line, move, &child->line, v);
+        const u8 bound = FlippedBound(ResultBound(child));
+        raisedOnLowerBound = raisedOnLowerBound || bound == PVLowerBound;
+        frame->line.bound = raisedOnLowerBound ? PVLowerBound : bound;
         alpha = v;
         result = v;
       }

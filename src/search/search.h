@@ -10,6 +10,7 @@
 #include "search/game_history.h"
 #include "search/score.h"
 #include "search/search_frame.h"
+#include "search/search_params.h"
 #include "search/transposition_table.h"
 
 // Nodes and quiescence never go past this ply: the frame stack ends at 59.
@@ -21,30 +22,13 @@ extern u32 NodePollCounter;
 // Static pruning margin by remaining plies (150 below 0, 2000 from 8 on).
 extern const i32 StaticPruneMargin[8];
 
-// A king-safety rule (the ks_* parameters) fires when the king-zone attack count reaches its
-// parameter; a parameter below 1 fires always, one above 998 never, and the count is taken
-// only when it decides.
-constexpr i32 KingRuleOffAbove = 998;
-template <typename Count>
-inline bool KingRuleFires(i32 parameter, Count attackCount) {
-  if (parameter < 1) return true;
-  if (parameter > KingRuleOffAbove) return false;
-  return attackCount() >= parameter;
+// What the node's last result is worth to its caller, from its own side: a node that failed
+// low or high gives only a bound, and an exact result is only as good as the line it took.
+inline u8 ResultBound(const SearchFrame* frame) {
+  if (frame->nodeType == TTUpper) return PVUpperBound;
+  if (frame->nodeType == TTLower) return PVLowerBound;
+  return frame->nodeType == TTExact ? frame->line.bound : PVExact;
 }
-
-// The parameters the search reads, taken once per search. The registry stores values
-// unchecked, so each is held to the range it shows for it: every value then behaves as
-// some value the user could have meant, and none sizes, indexes or overflows anything.
-struct SearchParams {
-  i32 extCheck, extSingle, extThreat, extPawnOn7th, extPawnEndgame, extRetake, extPv, extPerPly;
-  i32 staticPruneDepth, nullRedDepth, evalMaterial, msPrune, pruneMargin, msPruneFirst;
-  i32 ksNullReduce, ksThreatExt, ksPruneMove, ksQsMargin, ksQsBreak, ksWorstWeight;
-  i32 egtbDepth;
-  bool qsPrune1, qsPrune2, materialOnly;
-};
-extern SearchParams ActiveParams;
-// Reads the registry's variables into ActiveParams (SearchRoot does it at every start).
-void LoadSearchParams();
 
 // Score of the node from the side to move's view, 999999 when aborted. The frame's board is
 // the position, the history's top entry the move that led here, and this ply's accumulator

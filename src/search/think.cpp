@@ -60,6 +60,7 @@ static bool PlayFromBook(Engine* engine) {
   line.moves[0] = engine->bookCandidates.moves[chosen];
   line.length = 1;
   line.flag = 0;
+  line.bound = PVExact;
   line.score = BookLineScore(engine->bookCandidates.scores[chosen]);
   engine->protocol->sendPV(0, 1, 1, 0, 1, 3, 1, &line);
   return true;

@@ -11,6 +11,7 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "search/engine.h"
+#include "search/line_draws.h"
 #include "search/pv_line.h"
 #include "search/search_frame.h"
 
@@ -48,6 +49,7 @@ bool ApplySlot(const TTEntry& entry, i32 depth64, i32 ply, TTProbe* result) {
   }
   result->score = score;
   result->cutoff = true;
+  result->bound = static_cast<u8>(TTBoundOf(entry));
   return true;
 }
 
@@ -101,7 +103,7 @@ TranspositionTable::~TranspositionTable() {
 }
 
 TTProbe TranspositionTable::probe(u64 key, i32 depth64, i32 ply, i32 alpha, i32 beta) const {
-  TTProbe result{nullptr, {0, 0}, alpha, beta, 0, false};
+  TTProbe result{nullptr, {0, 0}, alpha, beta, 0, false, TTEmpty};
   TTBucket* bucket = bucketOf(key);
   if (!bucket) return result;
   const TTEntry& first = bucket->slots[0];
@@ -163,6 +165,7 @@ bool ProbeTranspositionTable(SearchFrame* frame, i32 depth64, i32* alpha, i32* b
   }
   if (probe.cutoff) {
     *score = probe.score;
+    frame->nodeType = probe.bound;
     return true;
   }
   *alpha = probe.alpha;
@@ -190,20 +193,28 @@ inline void PlayMove(Board* board, u32 move) {
 
 }  // namespace
 
-i32 CompletePvLine(Board* board, PVLine* line) {
+i32 CompletePvLine(Board* board, PVLine* line, const GameHistory* game) {
   if (line->length < 0 || line->length > PVMaxLength) return 0;
   Board saved = *board;
+  DrawWatch draws;
+  if (game) draws.start(board, game);
   u64 keys[PVMaxLength];
   i32 visited = 0;
   i32 appended = 0;
   bool playable = true;
-  for (i32 i = 0; i < line->length && playable; ++i) {
+  bool drawn = false;
+  for (i32 i = 0; i < line->length && playable && !drawn; ++i) {
     playable = IsLegalMove(board, line->moves[i]);
     if (!playable) break;
     keys[visited++] = board->key;
     PlayMove(board, line->moves[i]);
+    // A line that runs on past the game's end is cut there, and not completed.
+    if (game && draws.reached(board)) {
+      drawn = true;
+      line->length = i + 1;
+    }
   }
-  while (playable && visited < PVMaxLength && line->length < PVMaxLength) {
+  while (playable && !drawn && visited < PVMaxLength && line->length < PVMaxLength) {
     const TTBucket* bucket = TT.bucketOf(board->key);
     if (!bucket) break;
     u32 move = TableMoveFor(bucket, board->key);
@@ -213,7 +224,9 @@ i32 CompletePvLine(Board* board, PVLine* line) {
     PlayMove(board, move);
     line->moves[line->length++] = move;
     line->flag = 0;
-    if (++appended < 2) continue;
+    ++appended;
+    if (game && draws.reached(board)) break;
+    if (appended < 2) continue;
     bool cycle = false;
     for (i32 i = 0; i < visited && !cycle; ++i) cycle = keys[i] == board->key;
     if (cycle) break;
@@ -223,5 +236,8 @@ i32 CompletePvLine(Board* board, PVLine* line) {
 }
 
 i32 CompletePvFromHash(Engine* engine) {
-  return CompletePvLine(engine->board, &engine->frames[0].line);
+  PVLine* line = &engine->frames[0].line;
+  if (!line->flag) return CompletePvLine(engine->board, line, engine->history);
+  EndLineAtGameDraw(engine->board, engine->history, line);
+  return 0;
 }

@@ -38,6 +38,7 @@ struct TTProbe {
   i32 beta;
   i32 score;       // the cut-off score when cutoff is set
   bool cutoff;
+  u8 bound;        // the cut-off slot's bound kind: what its score is worth
 };
 
 struct TranspositionTable {
@@ -77,19 +78,24 @@ extern void* (*TTAllocate)(std::size_t alignment, std::size_t bytes);
 unsigned HashMegabytesToLog2Count(i64 hashMegabytes);
 
 struct Engine;
+struct GameHistory;
 struct PVLine;
 struct SearchFrame;
 
 // The probe of a search node on the frame's board at the frame's ply: sets the frame's table
-// moves and hit bucket and counts a hit or a miss. True on a cut-off, with the score;
-// otherwise the window may have been narrowed.
+// moves and hit bucket and counts a hit or a miss. True on a cut-off, with the score, the
+// frame's node type then being the bound kind of the slot that cut; otherwise the window may
+// have been narrowed.
 bool ProbeTranspositionTable(SearchFrame* frame, i32 depth64, i32* alpha, i32* beta, i32* score);
 
 // Lengthens a principal variation of the board's position by following the table's moves, at
 // most to 60 moves, stopping at a missing move, an illegal one (a key collision) or a cycle.
-// The board is the same afterwards. Returns the number of moves added.
-i32 CompletePvLine(Board* board, PVLine* line);
-// The same for the root line of the engine (frame 0), after an iteration.
+// With the game that led to the board, the line also ends at its first position where that
+// game is drawn (by repetition or the fifty-move rule), a root line that already runs past one
+// being cut there. The board is the same afterwards. Returns the number of moves added.
+i32 CompletePvLine(Board* board, PVLine* line, const GameHistory* game = nullptr);
+// The same for the root line of the engine (frame 0) with the engine's game; a line that ends
+// in a final result (the flag) is not lengthened, only ended where the game is drawn.
 i32 CompletePvFromHash(Engine* engine);
 
 // The move word of a stored 16-bit move (the upper half of a move word is always 0).

@@ -1,7 +1,9 @@
 // Lengthening a principal variation from the transposition table: slot choice, the stops at a
-// missing move, an illegal move, a cycle and 60 moves, and the board left as it was.
+// missing move, an illegal move, a cycle, a position where the game is drawn and 60 moves, and
+// the board left as it was.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "search/game_history.h"
 #include "search/pv_line.h"
 #include "search/transposition_table.h"
 
@@ -77,6 +80,57 @@ TEST_F(CompletePvTest, StopsAtACycle) {
   SetLine({});
   EXPECT_EQ(CompletePvLine(&board, &line), 4);
   EXPECT_EQ(LineText(), "g1f3 g8f6 f3g1 f6g8");
+}
+
+TEST_F(CompletePvTest, WithTheGameEndsWhereTheGameIsDrawn) {
+  // The knights' dance: the table leads round the cycle from every position of it.
+  const std::vector<const char*> dance = {"g1f3", "g8f6", "f3g1", "f6g8"};
+  auto history = std::make_unique<GameHistory>();
+  history->board = &board;
+  struct Case {
+    const char* name;
+    int gameMoves;              // of the dance, played before the search
+    std::vector<const char*> line;
+    const char* expected;
+  } cases[] = {
+      // Round the cycle: the first position comes back a second time, which only the cycle
+      // test stops.
+      {"a second occurrence", 0, {}, "g1f3 g8f6 f3g1 f6g8"},
+      // The game already went round once: the first position back is its third time.
+      {"completed into the third occurrence", 7, {}, "f6g8"},
+      {"a root line past the draw is cut, not completed", 7, {"f6g8", "g1f3"}, "f6g8"},
+      {"the draw is the root line's last move", 3, {"f6g8", "g1f3", "g8f6", "f3g1", "f6g8"},
+       "f6g8 g1f3 g8f6 f3g1 f6g8"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TT.clear();
+    ASSERT_TRUE(SetFen(&board, StartFen));
+    StoreGame(dance);
+    history->count = 0;
+    for (int i = 0; i < c.gameMoves; ++i) PushGameMove(history.get(), Mv(dance[i % 4]));
+    SetLine(c.line);
+    const std::string fen = GetFen(&board);
+    CompletePvLine(&board, &line, history.get());
+    EXPECT_EQ(LineText(), c.expected);
+    EXPECT_EQ(GetFen(&board), fen);
+  }
+
+  // Half-move 100: a rook ending whose table moves would shuffle on.
+  ASSERT_TRUE(SetFen(&board, "8/8/4k3/8/8/4K3/8/R7 w - - 97 80"));
+  history->count = 0;
+  TT.clear();
+  Board walk;
+  CopyPosition(&walk, board);
+  for (const char* text : {"a1a2", "e6d6", "a2a3", "d6e6", "a3a4"}) {
+    TT.store(&walk, TTExact, Mv(text), 10, 256, 0);
+    Play(&walk, Mv(text));
+  }
+  SetLine({});
+  EXPECT_EQ(CompletePvLine(&board, &line, history.get()), 3);
+  EXPECT_EQ(LineText(), "a1a2 e6d6 a2a3");
+  SetLine({});
+  EXPECT_EQ(CompletePvLine(&board, &line), 5);  // without the game nothing is drawn
 }
 
 TEST_F(CompletePvTest, StopsAtAnEmptyOrIllegalMove) {

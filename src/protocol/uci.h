@@ -29,8 +29,11 @@ i32 MoveTimeBudget(i32 moveTimeMs);
 // cannot see.
 i32 ClockBudget(i32 clockMs);
 
-// The "score ..." part of an info line: "score mate N" beyond the mate band, else "score cp N".
+// The "score ..." part of an info line: "score mate N" in the mate band, else "score cp N".
 std::string UciScore(i32 score);
+// What follows the score of a line whose score is only a bound of the search window:
+// " lowerbound" (boundKind 2), " upperbound" (1); nothing for an exact score.
+std::string UciBoundWord(i32 boundKind);
 
 // The 64 plies that "position debug" plays from the start.
 extern const char UciDebugMoves[];

@@ -36,6 +36,7 @@ class UciSession : public ::testing::Test {
     folder = std::make_unique<EngineFolder>(extraIni);
     engine = std::make_unique<EngineProcess>(folder->path());
     ASSERT_TRUE(engine->running());
+    handshake.clear();
     engine->sendLine("uci");
     ASSERT_TRUE(engine->readUntil("uciok", 20000, nullptr, &handshake)) << engine->errorOutput();
     ready();

@@ -59,6 +59,16 @@ TEST(UciWords, ScoresInTheMateBandAreMateDistances) {
   for (const Case& c : cases) EXPECT_EQ(UciScore(c.score), c.text) << c.score;
 }
 
+TEST(UciWords, HashIsHeldToItsListedRangeBeforeTheTableRule) {
+  struct Case {
+    i64 megabytes;
+    unsigned log2Count;  // buckets of 32 bytes: 2^15 is 1 MB, 2^25 is 1 GB
+  } cases[] = {{-5, 15},   {0, 15},    {1, 15},    {64, 21},   {100, 21},  {1023, 24},
+               {1024, 25}, {1025, 25}, {2048, 25}, {3000, 25}, {4096, 25}, {4100, 25},
+               {5000, 25}, {8191, 25}, {i64{1} << 40, 25}};
+  for (const Case& c : cases) EXPECT_EQ(HashTableLog2Count(c.megabytes), c.log2Count) << c.megabytes;
+}
+
 TEST(UciWords, ClockBudgetKeepsAReserve) {
   struct Case {
     i32 clock, budget;

@@ -1,7 +1,7 @@
 // The UCI front end: the commands of a UCI interface, the parameters as UCI options, and the
 // worker's reports as "info" and "bestmove" lines. Every "go" is answered by exactly one
-// "bestmove" ("bestmove 0000" when the position has no legal move), and in ponder mode only
-// after "ponderhit" or "stop".
+// "bestmove" ("bestmove 0000" after a depth-0 score line when the position has no legal move),
+// and in ponder mode only after "ponderhit" or "stop".
 #pragma once
 
 #include <atomic>
@@ -81,7 +81,8 @@ class UciGUI : public Protocol {
   void applyOption(const std::string& name, const std::string& value);
   void applyPendingOptions();
   void resetGame();
-  // Writes the move (or holds it while ponderAllowed is set) as this go's one bestmove.
+  // Writes the move (or holds it while ponderAllowed is set) as this go's one bestmove. The
+  // caller holds reportMutex.
   void deliverBestMove(u32 move, u32 ponderMove, bool withSummary);
 
   // Takes back the moves the engine has played since the last "position": every "go"

@@ -55,7 +55,6 @@ void UciGUI::writeQuietLines() {
 }
 
 void UciGUI::deliverBestMove(u32 move, u32 ponderMove, bool withSummary) {
-  std::lock_guard<std::mutex> report(reportMutex);
   if (ponderAllowed.load() || holdUntilStop) {
     heldBestMove = move;
     heldPonderMove = ponderMove;
@@ -86,18 +85,20 @@ void UciGUI::sendBestMove(u32 move, u32 ponderMove) {
   // Think then reports a position without moves, which is how its "go" gets an answer.
   engine->ponderMove = 0;
   ++movesSincePosition;
+  std::lock_guard<std::mutex> report(reportMutex);
   deliverBestMove(move, ponderMove, true);
 }
 
 bool UciGUI::sendResult(i32 resultCode) {
-  bool noMoves = resultCode == ResultStalemate || resultCode == ResultBlackWins ||
-                 resultCode == ResultWhiteWins;
-  if (!noMoves) return false;
-  {
-    // After the engine's own move the go has had its answer; before a search it has not.
-    std::lock_guard<std::mutex> report(reportMutex);
-    if (!moveOwed || moveHeld) return false;
-  }
+  bool mated = resultCode == ResultBlackWins || resultCode == ResultWhiteWins;
+  if (!mated && resultCode != ResultStalemate) return false;
+  std::lock_guard<std::mutex> report(reportMutex);
+  // After the engine's own move the go has had its answer; before a search it has not.
+  if (!moveOwed || moveHeld) return false;
+  // The finished game's score comes first, also when the move waits for "stop" or
+  // "ponderhit": mated at the root, or the stalemate's draw.
+  writeLine("info depth 0" + UciScore(mated ? -MateScore : 0));
+  lineWritten = true;
   deliverBestMove(EmptyMove, 0, false);
   return false;
 }

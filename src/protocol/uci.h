@@ -1,7 +1,7 @@
 // The UCI front end: the commands of a UCI interface, the parameters as UCI options, and the
 // worker's reports as "info" and "bestmove" lines. Every "go" is answered by exactly one
 // "bestmove" ("bestmove 0000" after a depth-0 score line when the position has no legal move),
-// and in ponder mode only after "ponderhit" or "stop".
+// in ponder mode only after "ponderhit" or "stop"; a "go" during a search ends that one first.
 #pragma once
 
 #include <atomic>

@@ -83,8 +83,8 @@ struct ParamRow {
 };
 
 static const ParamRow ParamRows[] = {
-    {"Hash", &Hash, nullptr, 64, 0, 1024, true},
-    {"NalimovCache", &NalimovCache, nullptr, 4, 0, 128, true},
+    {"Hash", &Hash, nullptr, 64, 0, HashMaxMegabytes, true},
+    {"NalimovCache", &NalimovCache, nullptr, 4, 0, NalimovCacheMaxMegabytes, true},
     {"resign", &resign, nullptr, 999, 0, 3000, true},
     {"egtb_depth", &egtb_depth, nullptr, 192, 0, 1280, true},
     {"book_mix", &book_mix, nullptr, 20, 0, 100, false},

@@ -63,6 +63,11 @@ constexpr int PathCapacity = 1024;
 extern char egtb_path[PathCapacity];
 extern char nnue_path[PathCapacity];
 
+// The listed ranges of the two sizes in megabytes; the tables they size hold to them whatever
+// value the registry keeps.
+constexpr i32 HashMaxMegabytes = 1024;
+constexpr i32 NalimovCacheMaxMegabytes = 128;
+
 extern std::atomic<i32> Hash;
 extern std::atomic<i32> NalimovCache;
 extern std::atomic<i32> resign;

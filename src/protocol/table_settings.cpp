@@ -10,7 +10,14 @@
 #include "tablebase/probe.h"
 #include "tablebase/registration.h"
 
-void ResizeTableForHash(i64 megabytes) { TT.resize(HashMegabytesToLog2Count(megabytes)); }
+// The cache holds itself to the same range.
+static_assert(TbCacheMaxMegabytes == NalimovCacheMaxMegabytes);
+
+unsigned HashTableLog2Count(i64 megabytes) {
+  return HashMegabytesToLog2Count(std::clamp<i64>(megabytes, 0, HashMaxMegabytes));
+}
+
+void ResizeTableForHash(i64 megabytes) { TT.resize(HashTableLog2Count(megabytes)); }
 
 void ClearTable() { TT.clear(); }
 
@@ -20,7 +27,9 @@ int RegisterTablebases(const char* paths) {
   return TablebaseMaxMen;
 }
 
-void ResizeTablebaseCache(i64 megabytes) { SetTablebaseCacheSize(std::clamp<i64>(megabytes, 0, 128)); }
+void ResizeTablebaseCache(i64 megabytes) {
+  SetTablebaseCacheSize(std::clamp<i64>(megabytes, 0, NalimovCacheMaxMegabytes));
+}
 
 void InitTablebasesAtStartUp(Engine* engine) {
   TablebaseMaxMen = InitTablebases(egtb_path);

@@ -7,8 +7,10 @@
 
 struct Engine;
 
-// Hash in megabytes, read by the table's rule; a value that gives no size (0, a multiple of
-// 4096, a negative one) gives the smallest table.
+// The table's size (log2 of its bucket count) for Hash in megabytes: the value is held to the
+// option's listed range first, so that no value above it wraps around to another size, then
+// read by the table's rule; 0 (or less) gives the smallest table.
+unsigned HashTableLog2Count(i64 megabytes);
 void ResizeTableForHash(i64 megabytes);
 void ClearTable();
 // Registers the tables found in the directory list; with any found, makes sure a block cache

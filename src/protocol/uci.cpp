@@ -187,19 +187,19 @@ bool UciGUI::lockWhenIdle(std::unique_lock<std::mutex>* lock) {
 }
 
 void UciGUI::commandGo(const std::string& arguments) {
-  // A "go" while a search runs (which an interface does not send) starts the next search
-  // after it, with these settings.
-  std::unique_lock<std::mutex> lock;
-  if (lockWhenIdle(&lock)) {
-    applyPendingOptions();
-    restorePosition();
-  }
+  // An interface that sends "go" without waiting for the last bestmove finds that search still
+  // running or starting: it ends as "stop" ends it, its move (or a held one) written, so that
+  // this search is set up while none reads the settings and starts from the last "position",
+  // not from the position after that move.
+  releaseSearch(true);
+  std::unique_lock<std::mutex> lock(engine->thinkMutex);
+  applyPendingOptions();
+  restorePosition();
   auto has = [&](const char* key) { return arguments.find(key) != std::string::npos; };
   auto present = [&](const char* key) { return !TokenAfter(key, arguments).empty(); };
   bool analysis = has("infinite") || has("mate");
   {
     std::lock_guard<std::mutex> report(reportMutex);
-    if (holdUntilStop) writeHeldMove();
     heldBestMove = 0;
     moveHeld = false;
     moveOwed = true;
@@ -240,7 +240,7 @@ void UciGUI::commandGo(const std::string& arguments) {
   bool ponder = has("ponder");
   ponderAllowed = ponder ? 1 : 0;
   engine->ponderMode = ponder ? PonderOn : PonderOff;
-  if (lock.owns_lock()) lock.unlock();
+  lock.unlock();
   WakeEngine(engine);
 }
 

@@ -1,7 +1,7 @@
 // The UCI front end: the commands of a UCI interface, the parameters as UCI options, and the
 // worker's reports as "info" and "bestmove" lines. Every "go" is answered by exactly one
-// "bestmove" ("bestmove 0000" when the position has no legal move), and in ponder mode only
-// after "ponderhit" or "stop".
+// "bestmove" ("bestmove 0000" after a depth-0 score line when the position has no legal move),
+// in ponder mode only after "ponderhit" or "stop"; a "go" during a search ends that one first.
 #pragma once
 
 #include <atomic>
@@ -29,8 +29,11 @@ i32 MoveTimeBudget(i32 moveTimeMs);
 // cannot see.
 i32 ClockBudget(i32 clockMs);
 
-// The "score ..." part of an info line: "score mate N" beyond the mate band, else "score cp N".
+// The "score ..." part of an info line: "score mate N" in the mate band, else "score cp N".
 std::string UciScore(i32 score);
+// What follows the score of a line whose score is only a bound of the search window:
+// " lowerbound" (boundKind 2), " upperbound" (1); nothing for an exact score.
+std::string UciBoundWord(i32 boundKind);
 
 // The 64 plies that "position debug" plays from the start.
 extern const char UciDebugMoves[];
@@ -78,7 +81,8 @@ class UciGUI : public Protocol {
   void applyOption(const std::string& name, const std::string& value);
   void applyPendingOptions();
   void resetGame();
-  // Writes the move (or holds it while ponderAllowed is set) as this go's one bestmove.
+  // Writes the move (or holds it while ponderAllowed is set) as this go's one bestmove. The
+  // caller holds reportMutex.
   void deliverBestMove(u32 move, u32 ponderMove, bool withSummary);
 
   // Takes back the moves the engine has played since the last "position": every "go"

@@ -10,6 +10,7 @@
 #include "search/engine.h"
 #include "search/root_search.h"
 #include "search/score.h"
+#include "search/transposition_table.h"
 
 // Written only by the worker, which reports the current moves.
 static i64 LastCurrMoveTime = 0;
@@ -17,13 +18,19 @@ static i64 LastCurrMoveTime = 0;
 std::string UciScore(i32 score) {
   char text[32];
   i32 magnitude = score < 0 ? -score : score;
-  if (magnitude > MateBandScore) {
+  if (InMateBand(score)) {
     i32 moves = (MateScore + 1 - magnitude) / 2;
     std::snprintf(text, sizeof text, " score mate %d", score < 0 ? -moves : moves);
   } else {
     std::snprintf(text, sizeof text, " score cp %d", score);
   }
   return text;
+}
+
+std::string UciBoundWord(i32 boundKind) {
+  if (boundKind == TTLower) return " lowerbound";
+  if (boundKind == TTUpper) return " upperbound";
+  return "";
 }
 
 void UciGUI::writeHeldMove() {
@@ -48,7 +55,6 @@ void UciGUI::writeQuietLines() {
 }
 
 void UciGUI::deliverBestMove(u32 move, u32 ponderMove, bool withSummary) {
-  std::lock_guard<std::mutex> report(reportMutex);
   if (ponderAllowed.load() || holdUntilStop) {
     heldBestMove = move;
     heldPonderMove = ponderMove;
@@ -79,23 +85,25 @@ void UciGUI::sendBestMove(u32 move, u32 ponderMove) {
   // Think then reports a position without moves, which is how its "go" gets an answer.
   engine->ponderMove = 0;
   ++movesSincePosition;
+  std::lock_guard<std::mutex> report(reportMutex);
   deliverBestMove(move, ponderMove, true);
 }
 
 bool UciGUI::sendResult(i32 resultCode) {
-  bool noMoves = resultCode == ResultStalemate || resultCode == ResultBlackWins ||
-                 resultCode == ResultWhiteWins;
-  if (!noMoves) return false;
-  {
-    // After the engine's own move the go has had its answer; before a search it has not.
-    std::lock_guard<std::mutex> report(reportMutex);
-    if (!moveOwed || moveHeld) return false;
-  }
+  bool mated = resultCode == ResultBlackWins || resultCode == ResultWhiteWins;
+  if (!mated && resultCode != ResultStalemate) return false;
+  std::lock_guard<std::mutex> report(reportMutex);
+  // After the engine's own move the go has had its answer; before a search it has not.
+  if (!moveOwed || moveHeld) return false;
+  // The finished game's score comes first, also when the move waits for "stop" or
+  // "ponderhit": mated at the root, or the stalemate's draw.
+  writeLine("info depth 0" + UciScore(mated ? -MateScore : 0));
+  lineWritten = true;
   deliverBestMove(EmptyMove, 0, false);
   return false;
 }
 
-void UciGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32,
+void UciGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32 boundKind,
                     i32 multiPvIndex, const PVLine* pv) {
   char head[160];
   std::snprintf(head, sizeof head, "info time %lld depth %d seldepth %d nodes %llu nps %d tbhits %llu",
@@ -103,7 +111,7 @@ void UciGUI::sendPV(i64 timeMs, i32 depth, i32 selDepth, u64 nodes, i32 nps, i32
                 static_cast<unsigned long long>(nodes), nps,
                 static_cast<unsigned long long>(SearchTablebaseHits(engine)));
   std::string line = head;
-  line += UciScore(pv->score);
+  line += UciScore(pv->score) + UciBoundWord(boundKind);
   if (multiPvIndex >= 1) line += " multipv " + std::to_string(multiPvIndex);
   line += " pv";
   i32 length = std::clamp(pv->length, 0, PVMaxLength);

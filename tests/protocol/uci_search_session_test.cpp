@@ -1,6 +1,6 @@
 // UCI sessions on what a search reports and when: every move with the line it comes from, an
-// analysis that waits for "stop", every "go" on the interface's position, and "go depth" alone
-// searched to its depth.
+// analysis that waits for "stop", every "go" on the interface's position (also one sent while
+// a search runs), and "go depth" alone searched to its depth.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -118,6 +118,61 @@ TEST_F(UciSearchSession, EveryGoSearchesThePositionOfTheLastPositionCommand) {
   engine->sendLine("position moves");
   engine->sendLine("go depth 2");
   EXPECT_TRUE(expected.answers(BestMoveOf(bestMove(20000).text)));
+}
+
+TEST_F(UciSearchSession, AGoDuringASearchEndsItAndSearchesTheLastPosition) {
+  // Before the fix the second search ran after the first, on the position after its move.
+  engine->sendLine("position startpos");
+  engine->sendLine("go movetime 500");
+  engine->drain(100);
+  engine->sendLine("go depth 3");
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(GameBoard().answers(BestMoveOf(bestMove(20000).text)));
+  }
+  expectNoMoreBestMoves();
+  // A held analysis move is written too, before the next search's.
+  engine->sendLine(std::string("position fen ") + MateInOne);
+  engine->sendLine("go infinite");
+  engine->drain(300);
+  engine->sendLine("go depth 2");
+  EXPECT_EQ(bestMove(AnswerBoundMs).text, "bestmove a1a8");
+  EXPECT_TRUE(GameBoard(MateInOne).answers(BestMoveOf(bestMove(20000).text)));
+  expectNoMoreBestMoves();
+}
+
+TEST_F(UciSearchSession, GoStopPositionGoSentBackToBackAnswerEachGoOnItsPosition) {
+  // An analysis interface sends these without waiting for the bestmoves; the next round's
+  // first go often arrives while the last round's "go depth 2" still runs.
+  const std::string round =
+      "go movestogo 1 btime 0 wtime 30 btime 1\nstop\nposition startpos moves e2e4\n"
+      "go depth 2\nisready\n";
+  const int rounds = 200 / Rounds;
+  std::vector<std::string> moves;
+  auto collect = [&](const std::vector<EngineLine>& seen) {
+    for (const EngineLine& line : seen)
+      if (StartsWith(line.text, "bestmove")) moves.push_back(BestMoveOf(line.text));
+  };
+  for (int i = 0; i < rounds; ++i) {
+    engine->send(round);
+    std::vector<EngineLine> seen;
+    ASSERT_TRUE(engine->readUntil("readyok", 20000, nullptr, &seen)) << i << engine->errorOutput();
+    collect(seen);
+  }
+  while (moves.size() < 2 * static_cast<std::size_t>(rounds)) {
+    std::vector<EngineLine> seen;
+    bestMove(20000, &seen);
+    if (HasFailure()) break;
+    collect(seen);
+  }
+  expectNoMoreBestMoves();
+  ASSERT_EQ(moves.size(), 2 * static_cast<std::size_t>(rounds)) << "one bestmove per go";
+  // The first go searches the start position, every later one the position after e2e4.
+  GameBoard afterE4;
+  ASSERT_TRUE(afterE4.play("e2e4"));
+  EXPECT_TRUE(GameBoard().answers(moves[0])) << moves[0];
+  for (std::size_t i = 1; i < moves.size(); ++i)
+    ASSERT_TRUE(afterE4.answers(moves[i])) << "go " << i << ": " << moves[i];
 }
 
 TEST_F(UciSearchSession, GoDepthAloneSearchesToThatDepth) {

@@ -136,25 +136,38 @@ TEST_F(UciSession, PonderingAnswersOnlyAfterPonderhitOrStop) {
     EXPECT_TRUE(after.answers(BestMoveOf(bestMove(5000).text)));
     expectNoMoreBestMoves();
   }
-  // A ponder search on a position without a legal move still answers once, when released.
-  for (const char* release : {"ponderhit", "stop"}) {
-    SCOPED_TRACE(release);
-    engine->sendLine("position fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
-    engine->sendLine("go ponder wtime 2000 btime 2000");
-    for (const EngineLine& line : engine->drain(200)) ASSERT_NE(line.text.rfind("bestmove", 0), 0u);
-    engine->sendLine(release);
-    EXPECT_EQ(bestMove(5000).text, "bestmove 0000");
-    expectNoMoreBestMoves();
-  }
 }
 
-TEST_F(UciSession, AMatedOrStalematedPositionAnswersWithTheNullMove) {
-  for (const char* fen : {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "k7/8/1Q6/8/8/8/8/7K b - - 0 1"}) {
-    SCOPED_TRACE(fen);
-    engine->sendLine(std::string("position fen ") + fen);
-    engine->sendLine("go wtime 1000 btime 1000");
-    EXPECT_EQ(bestMove(5000).text, "bestmove 0000");
-    expectNoMoreBestMoves();
+TEST_F(UciSession, AMatedOrStalematedPositionAnswersWithItsScoreAndTheNullMove) {
+  struct Position {
+    const char* fen;
+    const char* score;  // the one line before the bestmove
+  } positions[] = {{"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "info depth 0 score mate 0"},
+                   {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "info depth 0 score cp 0"},
+                   {"k7/8/1Q6/8/8/8/8/7K b - - 0 1", "info depth 0 score cp 0"}};
+  struct Search {
+    const char* go;
+    const char* release;  // the move waits for it; empty: none
+  } searches[] = {{"go movetime 200", ""},          {"go wtime 1000 btime 1000", ""},
+                  {"go infinite", "stop"},          {"go mate 2", "stop"},
+                  {"go ponder wtime 2000 btime 2000", "ponderhit"},
+                  {"go ponder wtime 2000 btime 2000", "stop"}};
+  for (const Position& p : positions) {
+    for (const Search& s : searches) {
+      SCOPED_TRACE(std::string(p.fen) + " " + s.go + " " + s.release);
+      engine->sendLine(std::string("position fen ") + p.fen);
+      engine->sendLine(s.go);
+      std::vector<EngineLine> seen;
+      if (*s.release) {
+        seen = engine->drain(200);
+        for (const EngineLine& line : seen) ASSERT_NE(line.text.rfind("bestmove", 0), 0u);
+        engine->sendLine(s.release);
+      }
+      EXPECT_EQ(bestMove(5000, &seen).text, "bestmove 0000");
+      ASSERT_EQ(seen.size(), 2u);
+      EXPECT_EQ(seen[0].text, p.score);
+      expectNoMoreBestMoves();
+    }
   }
 }
 

@@ -47,14 +47,26 @@ TEST(UciWords, TokenAfterAndIntAfter) {
   }
 }
 
-TEST(UciWords, ScoresBeyondTheMateBandAreMateDistances) {
+TEST(UciWords, ScoresInTheMateBandAreMateDistances) {
+  // The band starts at MateBandScore itself, as in the XBoard lines.
   struct Case {
     i32 score;
     const char* text;
-  } cases[] = {{29999, " score mate 1"},  {29997, " score mate 2"},   {-29998, " score mate -1"},
-               {29600, " score cp 29600"}, {29601, " score mate 200"}, {-29601, " score mate -200"},
-               {0, " score cp 0"},        {-1, " score cp -1"}};
+  } cases[] = {{29999, " score mate 1"},   {29997, " score mate 2"},     {-29998, " score mate -1"},
+               {29600, " score mate 200"}, {-29600, " score mate -200"}, {29599, " score cp 29599"},
+               {-29599, " score cp -29599"}, {29601, " score mate 200"}, {-30000, " score mate 0"},
+               {0, " score cp 0"},         {-1, " score cp -1"}};
   for (const Case& c : cases) EXPECT_EQ(UciScore(c.score), c.text) << c.score;
+}
+
+TEST(UciWords, HashIsHeldToItsListedRangeBeforeTheTableRule) {
+  struct Case {
+    i64 megabytes;
+    unsigned log2Count;  // buckets of 32 bytes: 2^15 is 1 MB, 2^25 is 1 GB
+  } cases[] = {{-5, 15},   {0, 15},    {1, 15},    {64, 21},   {100, 21},  {1023, 24},
+               {1024, 25}, {1025, 25}, {2048, 25}, {3000, 25}, {4096, 25}, {4100, 25},
+               {5000, 25}, {8191, 25}, {i64{1} << 40, 25}};
+  for (const Case& c : cases) EXPECT_EQ(HashTableLog2Count(c.megabytes), c.log2Count) << c.megabytes;
 }
 
 TEST(UciWords, ClockBudgetKeepsAReserve) {
@@ -236,7 +248,7 @@ TEST_F(UciFront, ReportLineFormats) {
   engine->timeController->startMs = NowMs();
   uci.sendPV(12, 3, 5, 999, 83250, 3, 0, &pv);
   EXPECT_TRUE(lines().empty()) << "a quiet start: under 1000 nodes within the first second";
-  uci.sendPV(1234, 5, 7, 123456, 100045, 1, 0, &pv);
+  uci.sendPV(1234, 5, 7, 123456, 100045, 3, 0, &pv);
   pv.score = -29996;
   uci.sendPV(1500, 6, 9, 5000000000ull, 7, 3, 2, &pv);
   std::vector<std::string> written = lines();
@@ -260,6 +272,48 @@ TEST_F(UciFront, ReportLineFormats) {
   EXPECT_NE(written[1].find(" nodes 0 nps 0"), std::string::npos) << written[1];
   EXPECT_EQ(written[2], "bestmove e7e8q ponder a2a1n");
   EXPECT_EQ(written[4], "bestmove e2e4");
+}
+
+TEST_F(UciFront, ABoundIsNamedRightAfterTheScore) {
+  PVLine pv{};
+  pv.length = 2;
+  pv.moves[0] = Mv("d2e2");
+  pv.moves[1] = Mv("e1g2");
+
+  // A line the quiet start keeps back keeps its bound when the move's report writes it.
+  uci.ponderAllowed = 0;
+  engine->timeController->startMs = NowMs();
+  pv.score = 40;
+  uci.sendPV(3, 2, 2, 60, 20000, 2, 0, &pv);
+  EXPECT_TRUE(lines().empty());
+  {
+    std::lock_guard<std::mutex> lock(engine->thinkMutex);
+    uci.sendBestMove(Mv("d2e2"), Mv("e1g2"));
+  }
+  std::vector<std::string> written = lines();
+  ASSERT_EQ(written.size(), 3u);
+  EXPECT_EQ(written[0], "info time 3 depth 2 seldepth 2 nodes 60 nps 20000 tbhits 0 score cp 40 lowerbound pv d2e2 e1g2");
+  EXPECT_EQ(written[2], "bestmove d2e2 ponder e1g2");
+
+  struct Case {
+    i32 score, boundKind, multiPvIndex;
+    const char* tail;  // the line from its score on
+  } cases[] = {
+      {29727, 2, 0, " score mate 137 lowerbound pv d2e2 e1g2"},
+      {29737, 1, 0, " score mate 132 upperbound pv d2e2 e1g2"},
+      {29995, 3, 0, " score mate 3 pv d2e2 e1g2"},
+      {35, 2, 2, " score cp 35 lowerbound multipv 2 pv d2e2 e1g2"},
+      {-120, 1, 1, " score cp -120 upperbound multipv 1 pv d2e2 e1g2"},
+      {-120, 3, 1, " score cp -120 multipv 1 pv d2e2 e1g2"},
+  };
+  engine->timeController->startMs = NowMs() - 2000;
+  for (const Case& c : cases) {
+    pv.score = c.score;
+    uci.sendPV(2000, 4, 6, 50000, 25000, c.boundKind, c.multiPvIndex, &pv);
+    written = lines();
+    ASSERT_EQ(written.size(), 1u) << c.tail;
+    EXPECT_EQ(written[0], std::string("info time 2000 depth 4 seldepth 6 nodes 50000 nps 25000 tbhits 0") + c.tail);
+  }
 }
 
 TEST_F(UciFront, CurrentMovesAreAtLeast300MsApart) {

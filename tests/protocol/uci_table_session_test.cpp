@@ -1,0 +1,121 @@
+// UCI sessions on the memory the size options take: Hash and NalimovCache above their listed
+// maximum, from "setoption" and from tervik.ini, give the table and cache of the maximum, seen
+// as the engine's address space in /proc.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "protocol/uci_session.h"
+#include "tablebase/tb_file_support.h"
+#include "tablebase/tb_fixtures.h"
+#include "tablebase/tb_positions.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A field of /proc/PID/status in kB ("VmSize"), or the number after "PPid"; -1 without it.
+i64 StatusField(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field + ":", 0) == 0) return std::atoll(line.c_str() + field.size() + 1);
+  return -1;
+}
+
+// The engine: this program's child that runs in the engine's folder.
+pid_t EnginePid(const std::string& folder) {
+  std::error_code error;
+  const fs::path wanted = fs::canonical(folder, error);
+  for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::atoi(name.c_str()));
+    std::error_code unreadable;
+    if (fs::read_symlink(entry.path() / "cwd", unreadable) == wanted &&
+        StatusField(pid, "PPid") == ::getpid())
+      return pid;
+  }
+  return -1;
+}
+
+class UciTableSession : public UciSession {
+ protected:
+  // The engine's address space in MB once it has answered every command so far.
+  i64 size() {
+    ready();
+    const pid_t pid = EnginePid(folder->path());
+    EXPECT_GT(pid, 0);
+    return StatusField(pid, "VmSize") / 1024;
+  }
+  i64 sizeAfter(const std::string& option, const std::string& value) {
+    engine->sendLine("setoption name " + option + " value " + value);
+    return size();
+  }
+  // What one more option takes beyond its smallest size.
+  i64 growth(const std::string& option, const std::string& smallest, const std::string& value) {
+    const i64 before = sizeAfter(option, smallest);
+    return sizeAfter(option, value) - before;
+  }
+  void expectSearches() {
+    engine->sendLine("position startpos");
+    engine->sendLine("go depth 4");
+    EXPECT_TRUE(GameBoard().answers(BestMoveOf(bestMove(20000).text)));
+  }
+};
+
+// The table of 1 MB (Hash 1) grows to 1 GB; the cache of nothing (0) to 128 MB. The slack
+// covers the allocator's alignment and bookkeeping, far below a step to another size.
+constexpr i64 HashGrowthMb = 1023;
+constexpr i64 CacheGrowthMb = 128;
+constexpr i64 SlackMb = 40;
+
+TEST_F(UciTableSession, OptionsAboveTheListedMaximumGiveTheMaximum) {
+  struct Case {
+    const char* option;
+    const char* smallest;
+    const char* value;
+    i64 growthMb;
+    bool everyBuild;  // else only where a table of 1 GB is quick to clear
+  } cases[] = {
+      {"Hash", "1", "1024", HashGrowthMb, false},
+      {"Hash", "1", "2048", HashGrowthMb, false},
+      {"Hash", "1", "4096", HashGrowthMb, true},
+      {"Hash", "1", "5000", HashGrowthMb, false},
+      {"Hash", "1", "99999999999", HashGrowthMb, false},
+      {"Hash", "1", "64", 63, true},
+      {"NalimovCache", "0", "128", CacheGrowthMb, true},
+      {"NalimovCache", "0", "4096", CacheGrowthMb, true},
+      {"NalimovCache", "0", "100000", CacheGrowthMb, true},
+  };
+  for (const Case& c : cases) {
+    if (SanitizerBuild && !c.everyBuild) continue;
+    SCOPED_TRACE(std::string(c.option) + " " + c.value);
+    const i64 grown = growth(c.option, c.smallest, c.value);
+      EXPECT_GE(grown, c.growthMb);
+    EXPECT_LE(grown, c.growthMb + SlackMb);
+    expectSearches();
+  }
+}
+
+TEST_F(UciTableSession, IniValuesAboveTheListedMaximumGiveTheMaximum) {
+  // Two engines that differ only in the ini's sizes take the same memory: the one given more
+  // than the maxima and the one given the maxima themselves.
+  ScratchDirectory tables;
+  ASSERT_TRUE(TbWriteSolvedFiles(tables.path, TbRowOfName("kqk")));
+  const std::string folders = "egtb_path=" + tables.path + "\n";
+  start("Hash=3000\nNalimovCache=100000\n" + folders);
+  EXPECT_EQ(handshake[6].text, "option name Hash type spin default 3000 min 0 max  1024")
+      << "the listed value is the one stored";
+  const i64 aboveMaxima = size();
+  start("Hash=1024\nNalimovCache=128\n" + folders);
+  const i64 atMaxima = size();
+  EXPECT_LE(std::abs(aboveMaxima - atMaxima), SlackMb) << aboveMaxima << " MB, " << atMaxima << " MB";
+  expectSearches();
+}
+
+}  // namespace

@@ -137,9 +137,15 @@ void UciGUI::commandPosition(const std::string& given) {
   WaitOutBusyWorker(engine);
   StopSearch(engine);
   {
-    // An analysis that was never stopped still owes its move.
+    // An analysis that was never stopped still owes its move; a pondering search is
+    // abandoned without one, also when it had nothing to search (a finished game).
     std::lock_guard<std::mutex> report(reportMutex);
-    if (holdUntilStop) writeHeldMove();
+    if (holdUntilStop) {
+      writeHeldMove();
+    } else if (moveHeld) {
+      moveHeld = false;
+      moveOwed = false;
+    }
   }
   std::lock_guard<std::mutex> lock(engine->thinkMutex);
   applyPendingOptions();

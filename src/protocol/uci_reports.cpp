@@ -10,7 +10,6 @@
 #include "search/engine.h"
 #include "search/root_search.h"
 #include "search/score.h"
-#include "search/transposition_table.h"
 
 // Written only by the worker, which reports the current moves.
 static i64 LastCurrMoveTime = 0;
@@ -28,8 +27,8 @@ std::string UciScore(i32 score) {
 }
 
 std::string UciBoundWord(i32 boundKind) {
-  if (boundKind == TTLower) return " lowerbound";
-  if (boundKind == TTUpper) return " upperbound";
+  if (boundKind == PVLowerBound) return " lowerbound";
+  if (boundKind == PVUpperBound) return " upperbound";
   return "";
 }
 

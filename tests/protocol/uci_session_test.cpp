@@ -169,6 +169,16 @@ TEST_F(UciSession, AMatedOrStalematedPositionAnswersWithItsScoreAndTheNullMove) 
       expectNoMoreBestMoves();
     }
   }
+  // "position" abandons a ponder search without a move, also one on a finished game: the next
+  // go's bestmove is the only one.
+  engine->sendLine(std::string("position fen ") + positions[0].fen);
+  engine->sendLine("go ponder wtime 2000 btime 2000");
+  engine->sendLine("position startpos");
+  engine->sendLine("go depth 3");
+  std::vector<EngineLine> seen;
+  EXPECT_NE(bestMove(20000, &seen).text, "bestmove 0000");
+  for (const EngineLine& line : seen) EXPECT_NE(line.text, "bestmove 0000");
+  expectNoMoreBestMoves();
 }
 
 TEST_F(UciSession, QuitDuringASearchEndsAtOnceWithStatusZero) {

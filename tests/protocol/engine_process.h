@@ -39,6 +39,7 @@ class EngineProcess {
   EngineProcess& operator=(const EngineProcess&) = delete;
 
   bool running() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   // Writes the text as it stands, in one write.
   void send(const std::string& text);
   void sendLine(const std::string& line) { send(line + "\n"); }

@@ -3,10 +3,7 @@
 // as the engine's address space in /proc.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -17,29 +14,11 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A field of /proc/PID/status in kB ("VmSize"), or the number after "PPid"; -1 without it.
+// A field of /proc/PID/status in kB ("VmSize"); -1 without it.
 i64 StatusField(pid_t pid, const std::string& field) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);)
     if (line.rfind(field + ":", 0) == 0) return std::atoll(line.c_str() + field.size() + 1);
-  return -1;
-}
-
-// The engine: this program's child that runs in the engine's folder.
-pid_t EnginePid(const std::string& folder) {
-  std::error_code error;
-  const fs::path wanted = fs::canonical(folder, error);
-  for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = static_cast<pid_t>(std::atoi(name.c_str()));
-    std::error_code unreadable;
-    if (fs::read_symlink(entry.path() / "cwd", unreadable) == wanted &&
-        StatusField(pid, "PPid") == ::getpid())
-      return pid;
-  }
   return -1;
 }
 
@@ -48,9 +27,7 @@ class UciTableSession : public UciSession {
   // The engine's address space in MB once it has answered every command so far.
   i64 size() {
     ready();
-    const pid_t pid = EnginePid(folder->path());
-    EXPECT_GT(pid, 0);
-    return StatusField(pid, "VmSize") / 1024;
+    return StatusField(engine->pid(), "VmSize") / 1024;
   }
   i64 sizeAfter(const std::string& option, const std::string& value) {
     engine->sendLine("setoption name " + option + " value " + value);
@@ -96,7 +73,7 @@ TEST_F(UciTableSession, OptionsAboveTheListedMaximumGiveTheMaximum) {
     if (SanitizerBuild && !c.everyBuild) continue;
     SCOPED_TRACE(std::string(c.option) + " " + c.value);
     const i64 grown = growth(c.option, c.smallest, c.value);
-      EXPECT_GE(grown, c.growthMb);
+    EXPECT_GE(grown, c.growthMb);
     EXPECT_LE(grown, c.growthMb + SlackMb);
     expectSearches();
   }

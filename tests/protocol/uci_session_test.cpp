@@ -297,6 +297,8 @@ TEST_F(UciSession, BadInputNeverCrashesAndLeavesAValidPosition) {
       {"setoption name Hash value 16", ""},
   };
   for (const Case& c : cases) {
+    // Hash 4096 and 4100 give the largest table; the table session sizes it in every build.
+    if (!QuickLargeTables && c.line.rfind("setoption name Hash value 4", 0) == 0) continue;
     SCOPED_TRACE(c.line.substr(0, 80));
     engine->sendLine(start);
     engine->sendLine(c.line);

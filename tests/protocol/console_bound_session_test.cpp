@@ -11,7 +11,7 @@ using ConsoleBoundSession = XBoardSessionBase;
 
 TEST_F(ConsoleBoundSession, FailedWindowsAreMarkedAsBoundsAndExactMatesAreReal) {
   // Black mates in 3; depth 4 and 5 pass through windows that fail (see the UCI session).
-  start("nnue_path=" + std::string(TERVIK_SOURCE_DIR) + "/nets/gen6.nnue\n", false);
+  start(ShippedNetworkIni(), false);
   send("setboard 8/8/6pk/4P2p/6b1/4P1P1/3q3P/4NK2 b - - 21 59");
   send("sd 6");
   send("go");

@@ -23,6 +23,10 @@ i64 DriverNowMs() {
 
 std::string TervikBinary() { return std::string(TERVIK_BINARY_DIR) + "/tervik"; }
 
+std::string ShippedNetworkIni() {
+  return std::string("nnue_path=") + TERVIK_SOURCE_DIR + "/nets/gen6.nnue\n";
+}
+
 EngineFolder::EngineFolder(const std::string& extraIni) {
   static int serial = 0;
   path_ = (fs::temp_directory_path() /

@@ -12,7 +12,11 @@
 // Milliseconds of a monotonic clock.
 i64 DriverNowMs();
 
-// A fresh folder with a tervik.ini that names the shipped network; removed by the destructor.
+// The ini line that names the shipped network, for tests of what that network's search finds.
+std::string ShippedNetworkIni();
+
+// A fresh folder with a tervik.ini that names the hand-made network (gen 0, quick and
+// deterministic), then the extra lines; removed by the destructor.
 class EngineFolder {
  public:
   explicit EngineFolder(const std::string& extraIni = "");

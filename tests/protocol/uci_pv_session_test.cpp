@@ -90,7 +90,7 @@ class UciPvGameSession : public UciSession {
 TEST_F(UciPvSession, AScoreThatIsOnlyABoundSaysSoAndExactMatesAreReal) {
   // Black mates in 3. Depth 4 of the search fails low three times and depth 5 fails high three
   // times on the way; those scores were once written as exact mates in 137, 132, 107 and 7.
-  start("nnue_path=" + std::string(TERVIK_SOURCE_DIR) + "/nets/gen6.nnue\n");
+  start(ShippedNetworkIni());
   engine->sendLine("position fen 8/8/6pk/4P2p/6b1/4P1P1/3q3P/4NK2 b - - 21 59");
   engine->sendLine("go depth 9");
   std::vector<EngineLine> seen;
@@ -118,7 +118,7 @@ TEST_F(UciPvGameSession, NoPvRunsPastTheThirdOccurrenceOfAPosition) {
                                          "g1h2", "e1h4", "h2g1"};
   for (int lines : {1, 3}) {
     SCOPED_TRACE(lines);
-    start("nnue_path=" + std::string(TERVIK_SOURCE_DIR) + "/nets/gen6.nnue\n");
+    start(ShippedNetworkIni());
     SearchEveryPosition(fen, game, "go depth 8", lines);
   }
 }
@@ -131,7 +131,7 @@ TEST_F(UciPvGameSession, NoPvRunsPastTheFiftyMoveCount) {
                                          "c2c8", "e8d7", "c8c2", "d7e8"};
   for (int lines : {1, 3}) {
     SCOPED_TRACE(lines);
-    start("nnue_path=" + std::string(TERVIK_SOURCE_DIR) + "/nets/gen6.nnue\n");
+    start(ShippedNetworkIni());
     SearchEveryPosition(fen, game, "go depth 9", lines);
   }
 }

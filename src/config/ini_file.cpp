@@ -2,6 +2,7 @@
 // values taken as they stand.
 #include "config/ini_file.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -11,6 +12,15 @@ static void CopyPath(char* path, const std::string& value) {
   std::size_t n = value.size() < PathCapacity - 1 ? value.size() : PathCapacity - 1;
   std::memcpy(path, value.data(), n);
   path[n] = '\0';
+}
+
+// A number outside the listed range is held to it; the user learns which value is used.
+static void ReportHeldValue(const IntParam& param, const std::string& value, std::FILE* err) {
+  long given = std::strtol(value.c_str(), nullptr, 10);
+  i32 used = param.variable()->load();
+  if (given == used) return;
+  std::fprintf(err, "Parameter %s: %s is outside %d..%d, %d is used\r\n", param.name.c_str(),
+               value.c_str(), param.minimum, param.maximum, used);
 }
 
 static void ApplyIniLine(const std::string& line, std::FILE* err) {
@@ -24,6 +34,7 @@ static void ApplyIniLine(const std::string& line, std::FILE* err) {
   std::string value = line.substr(eq + 1);
   if (ParamRef* param = LookupParam(key)) {
     param->set(value);
+    if (param->isInt()) ReportHeldValue(*static_cast<const IntParam*>(param), value, err);
   } else if (key == "egtb_path") {
     CopyPath(egtb_path, value);
   } else if (key == "nnue_path") {

@@ -1,6 +1,7 @@
 // The registry and the table of every parameter with its default and range.
 #include "config/params.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -53,10 +54,12 @@ IntParam::IntParam(const char* name, std::atomic<i32>* variable, i32 minimum, i3
   value = variable;
 }
 
-void IntParam::set(const std::string& text) {
-  // Out-of-range numbers are kept as given; a long beyond 32 bits keeps its low word.
-  variable()->store(static_cast<i32>(std::strtol(text.c_str(), nullptr, 10)));
+i32 IntParam::valueOf(const std::string& text) const {
+  long given = std::strtol(text.c_str(), nullptr, 10);
+  return static_cast<i32>(std::clamp<long>(given, minimum, maximum));
 }
+
+void IntParam::set(const std::string& text) { variable()->store(valueOf(text)); }
 
 std::string IntParam::toString() const {
   char buffer[16];

@@ -11,8 +11,8 @@
 // an atomic. Readers take the value by plain implicit conversion, e.g.
 //     i32 margin = prune_margin;        if (ext_check > 0) ...
 // and call .load() only where a template needs the plain type (std::min(ext_per_ply.load(), e)).
-// Values are stored as given, bounds included: a reader that sizes, indexes or multiplies with
-// a parameter guards its own range.
+// A number is held to its listed range when it is stored, so that the search runs with the value
+// "uci" lists; readers that size, index or multiply with a parameter still guard their range.
 
 class ParamRef {
  public:
@@ -28,12 +28,13 @@ class ParamRef {
 
 class IntParam : public ParamRef {
  public:
-  i32 minimum;  // shown in the UCI option line only
+  i32 minimum;  // the listed range, which every stored value keeps to
   i32 maximum;
 
   IntParam(const char* name, std::atomic<i32>* variable, i32 minimum, i32 maximum);
   std::atomic<i32>* variable() const { return static_cast<std::atomic<i32>*>(value); }
-  // strtol in base 10; no digits gives 0; the bounds are not applied.
+  // strtol in base 10 (no digits gives 0), held to minimum..maximum.
+  i32 valueOf(const std::string& text) const;
   void set(const std::string& text) override;
   std::string toString() const override;
   bool isInt() const override { return true; }

@@ -15,6 +15,7 @@
 #include "protocol/table_settings.h"
 #include "search/engine.h"
 #include "search/history_table.h"
+#include "search/root_search.h"
 
 const char UciDebugMoves[] =
     "startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1 f8e7 f1e1 b7b5 a4b3 d7d6 c2c3 "
@@ -301,7 +302,9 @@ void UciGUI::commandSetOption(const std::string& arguments) {
 
 void UciGUI::applyOption(const std::string& name, const std::string& value) {
   if (name == "MultiPV") {
-    multiPvCount = static_cast<u32>(std::strtol(value.c_str(), nullptr, 10));
+    // Held to the listed 1..20, as every number option is.
+    long lines = std::strtol(value.c_str(), nullptr, 10);
+    multiPvCount = static_cast<u32>(std::clamp<long>(lines, 1, MaxMultiPv));
   } else if (name == "Hash") {
     ResizeTableForHash(std::strtol(value.c_str(), nullptr, 10));
   } else if (name == "ClearHash") {

@@ -116,14 +116,16 @@ TEST(ParamRegistry, LookupIsExactAndCaseSensitive) {
   EXPECT_EQ(LookupParam("egtb_path"), nullptr);
 }
 
-TEST(ParamRegistry, SetConvertsTextAsStrtolAndExactTrue) {
+TEST(ParamRegistry, SetConvertsTextAsStrtolHeldToTheRangeAndExactTrue) {
   struct Case {
     const char* name;
     const char* text;
     const char* shown;
   } cases[] = {
-      {"resign", "  250xyz", "250"}, {"resign", "abc", "0"},     {"resign", "-7", "-7"},
-      {"resign", "4294967297", "1"}, {"ms_prune_first", "0", "0"}, {"Hash", "5000", "5000"},
+      {"resign", "  250xyz", "250"}, {"resign", "abc", "0"},     {"resign", "-7", "0"},
+      {"resign", "3000", "3000"},    {"resign", "3001", "3000"},  {"resign", "4294967297", "3000"},
+      {"resign", "-99999999999", "0"}, {"ms_prune_first", "0", "1"}, {"ms_prune_first", "x", "1"},
+      {"ms_prune_first", "1", "1"},  {"Hash", "5000", "1024"},   {"ext_check", "-5", "0"},
       {"learn_book", "TRUE", "false"}, {"learn_book", "1", "false"}, {"learn_book", "true ", "false"},
       {"book_random", "true", "true"},
   };
@@ -155,7 +157,12 @@ TEST(IniFile, LinesTakeEffectAsTheyAreRead) {
       {"learn_book=TRUE\n", "learn_book", "false", ""},
       {"learn_book=1\n", "learn_book", "false", ""},
       {"book_random=true\r\n", "book_random", "true", ""},
-      {"ms_prune_first=0\n", "ms_prune_first", "0", ""},
+      {"ms_prune_first=0\n", "ms_prune_first", "1",
+       "Parameter ms_prune_first: 0 is outside 1..40, 1 is used\r\n"},
+      {"resign=5000\n", "resign", "3000", "Parameter resign: 5000 is outside 0..3000, 3000 is used\r\n"},
+      {"ext_check=-5\r\n", "ext_check", "0", "Parameter ext_check: -5 is outside 0..192, 0 is used\r\n"},
+      {"Hash=5000\n", "Hash", "1024", "Parameter Hash: 5000 is outside 0..1024, 1024 is used\r\n"},
+      {"resign=3000\nresign=0\n", "resign", "0", ""},
       {"x=1\n", "Hash", "64", "Unknown parameter: x\r\n"},
       {"x=\n", "Hash", "64", ""},
       {"#Hash=128\n", "Hash", "64", ""},
@@ -174,7 +181,7 @@ TEST(IniFile, LinesTakeEffectAsTheyAreRead) {
       {longKey + "=5\n", "Hash", "64", "Unknown parameter: " + longKey + "\r\n"},
       // A line of more than 299 characters continues as a line of its own.
       {longLine, "Hash", "64", "Unknown parameter: " + std::string(11, 'z') + "\r\n"},
-      {"#" + std::string(298, 'c') + "Hash=9\n", "Hash", "9", ""},
+      {std::string("#") + std::string(298, 'c') + "Hash=9\n", "Hash", "9", ""},
       {std::string(297, 'k') + "=1\n", "Hash", "64", "Unknown parameter: " + std::string(297, 'k') + "\r\n"},
   };
   for (const Case& c : cases) {

@@ -1,10 +1,12 @@
-// UCI sessions on the memory the size options take: Hash and NalimovCache above their listed
-// maximum, from "setoption" and from tervik.ini, give the table and cache of the maximum, seen
-// as the engine's address space in /proc.
+// UCI sessions on option values outside their listed range: every number, from "setoption" and
+// from tervik.ini, is held to the range "uci" lists, and Hash and NalimovCache above their
+// maximum give the table and cache of the maximum, seen as the engine's address space in /proc.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "protocol/uci_session.h"
@@ -87,12 +89,58 @@ TEST_F(UciTableSession, IniValuesAboveTheListedMaximumGiveTheMaximum) {
   ASSERT_TRUE(TbWriteSolvedFiles(tables.path, TbRowOfName("kqk")));
   const std::string folders = "egtb_path=" + tables.path + "\n";
   start("Hash=3000\nNalimovCache=100000\n" + folders);
-  EXPECT_EQ(handshake[6].text, "option name Hash type spin default 3000 min 0 max  1024")
-      << "the listed value is the one stored";
+  EXPECT_EQ(handshake[6].text, "option name Hash type spin default 1024 min 0 max  1024")
+      << "the value stored is held to the range";
   const i64 aboveMaxima = size();
   start("Hash=1024\nNalimovCache=128\n" + folders);
   const i64 atMaxima = size();
   EXPECT_LE(std::abs(aboveMaxima - atMaxima), SlackMb) << aboveMaxima << " MB, " << atMaxima << " MB";
+  expectSearches();
+}
+
+// Every spin line's default lies within its min and max; the line of each option by name.
+std::map<std::string, std::string> CheckedSpinLines(const std::vector<EngineLine>& lines) {
+  std::map<std::string, std::string> byName;
+  for (const EngineLine& line : lines) {
+    std::istringstream in(line.text);
+    std::string option, nameWord, name, type, kind, defaultWord, minWord, maxWord;
+    long value = 0, low = 0, high = 0;
+    in >> option >> nameWord >> name >> type >> kind;
+    if (option != "option" || kind != "spin") continue;
+    byName[name] = line.text;
+    if (name == "MultiPV") continue;  // its default comes after min and max
+    in >> defaultWord >> value >> minWord >> low >> maxWord >> high;
+    EXPECT_TRUE(low <= value && value <= high) << line.text;
+  }
+  return byName;
+}
+
+TEST_F(UciTableSession, NumbersOutsideTheirListedRangeAreHeldToIt) {
+  start("resign=5000\next_check=-5\nms_prune_first=0\nnull_red_depth=200\n");
+  std::map<std::string, std::string> lines = CheckedSpinLines(handshake);
+  EXPECT_EQ(lines["resign"], "option name resign type spin default 3000 min 0 max  3000");
+  EXPECT_EQ(lines["ext_check"], "option name ext_check type spin default 0 min 0 max  192");
+  EXPECT_EQ(lines["ms_prune_first"], "option name ms_prune_first type spin default 1 min 1 max  40");
+  EXPECT_EQ(lines["null_red_depth"], "option name null_red_depth type spin default 200 min 0 max  384");
+  // One line for each value the ini gave outside its range, none for the others.
+  const std::string errors = engine->errorOutput();
+  for (const char* message : {"Parameter resign: 5000 is outside 0..3000, 3000 is used\r\n",
+                              "Parameter ext_check: -5 is outside 0..192, 0 is used\r\n",
+                              "Parameter ms_prune_first: 0 is outside 1..40, 1 is used\r\n"})
+    EXPECT_NE(errors.find(message), std::string::npos) << errors;
+  EXPECT_EQ(errors.find("null_red_depth"), std::string::npos) << errors;
+
+  for (const char* option : {"resign value 9000", "egtb_depth value -3", "ms_prune value 99999999999",
+                             "ks_worst_weight value 150"})
+    engine->sendLine(std::string("setoption name ") + option);
+  engine->sendLine("uci");
+  std::vector<EngineLine> again;
+  ASSERT_TRUE(engine->readUntil("uciok", ResizeBoundMs, nullptr, &again));
+  lines = CheckedSpinLines(again);
+  EXPECT_EQ(lines["resign"], "option name resign type spin default 3000 min 0 max  3000");
+  EXPECT_EQ(lines["egtb_depth"], "option name egtb_depth type spin default 0 min 0 max  1280");
+  EXPECT_EQ(lines["ms_prune"], "option name ms_prune type spin default 256 min 0 max  256");
+  EXPECT_EQ(lines["ks_worst_weight"], "option name ks_worst_weight type spin default 150 min 0 max  200");
   expectSearches();
 }
 

@@ -218,7 +218,9 @@ TEST_F(UciFront, EveryGoGetsOneBestMove) {
 
 TEST_F(UciFront, SetOptionByName) {
   command("setoption name MultiPV value 50");
-  EXPECT_EQ(uci.multiPvCount, 50u) << "stored as given";
+  EXPECT_EQ(uci.multiPvCount, 20u) << "held to the listed 1..20";
+  command("setoption name MultiPV value 0");
+  EXPECT_EQ(uci.multiPvCount, 1u);
   command("setoption name resign value 500");
   EXPECT_EQ(resign.load(), 500);
   command("setoption name Hash value 16");
@@ -232,7 +234,9 @@ TEST_F(UciFront, SetOptionByName) {
   command("setoption name book_random value true");
   EXPECT_EQ(book_random.load(), 1);
   command("setoption name ms_prune_first value 0");
-  EXPECT_EQ(ms_prune_first.load(), 0) << "out of range, stored as given";
+  EXPECT_EQ(ms_prune_first.load(), 1) << "held to the listed minimum";
+  command("setoption name resign value 9000");
+  EXPECT_EQ(resign.load(), 3000);
   command("setoption name nosuchoption value 3");
   command("setoption name Logfile value x.log");
   EXPECT_TRUE(lines().empty()) << "setoption writes nothing";

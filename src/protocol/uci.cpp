@@ -82,9 +82,9 @@ bool UciGUI::handleCommand(const std::string& line) {
   } else if (word == "go") {
     commandGo(arguments);
   } else if (word == "stop") {
-    releaseSearch(true);
+    commandStop();
   } else if (word == "ponderhit") {
-    releaseSearch(false);
+    commandPonderHit();
   } else if (word == "setoption") {
     commandSetOption(arguments);
   } else if (word == "quit") {
@@ -198,7 +198,7 @@ void UciGUI::commandGo(const std::string& arguments) {
   // running or starting: it ends as "stop" ends it, its move (or a held one) written, so that
   // this search is set up while none reads the settings and starts from the last "position",
   // not from the position after that move.
-  releaseSearch(true);
+  commandStop();
   std::unique_lock<std::mutex> lock(engine->thinkMutex);
   applyPendingOptions();
   restorePosition();
@@ -251,26 +251,35 @@ void UciGUI::commandGo(const std::string& arguments) {
   WakeEngine(engine);
 }
 
-void UciGUI::releaseSearch(bool stop) {
-  if (stop) {
+void UciGUI::commandStop() {
+  {
     std::lock_guard<std::mutex> report(reportMutex);
     holdUntilStop = false;
+    // Cleared before the search is released, or its move would be held with nobody left to
+    // write it.
+    ponderAllowed = 0;
   }
-  // ponderAllowed first: a search released by the change of ponderMode must find it clear
-  // when it reports, or its move would be held with nobody left to write it.
-  ponderAllowed = 0;
-  if (!stop && engine->timeController) engine->timeController->ponderHit();
   engine->ponderMode = PonderOff;
-  if (stop) {
-    WaitOutBusyWorker(engine);
-    StopSearch(engine);
-  }
+  WaitOutBusyWorker(engine);
+  StopSearch(engine);
   {
     std::lock_guard<std::mutex> think(engine->thinkMutex);
     applyPendingOptions();
   }
   std::lock_guard<std::mutex> report(reportMutex);
-  // "ponderhit" does not end an analysis.
+  writeHeldMove();
+}
+
+void UciGUI::commandPonderHit() {
+  // The ponder search becomes the real one and goes on under the clock; this never waits for
+  // it, so that the commands after it are answered while it runs. Options held back wait for
+  // the next command after its move. Outside a ponder search it changes nothing.
+  std::lock_guard<std::mutex> report(reportMutex);
+  if (!ponderAllowed.load() || !moveOwed) return;
+  ponderAllowed = 0;
+  if (engine->timeController) engine->timeController->ponderHit();
+  engine->ponderMode = PonderOff;
+  // A finished game's move was held for this; an analysis goes on until "stop".
   if (!holdUntilStop) writeHeldMove();
 }
 

@@ -73,8 +73,10 @@ class UciGUI : public Protocol {
   void commandPosition(const std::string& arguments);
   void commandGo(const std::string& arguments);
   void commandSetOption(const std::string& arguments);
-  // "stop" and "ponderhit": release the search, wait for its move, write a held one.
-  void releaseSearch(bool stop);
+  // Ends the search, waits for its move and writes a held one.
+  void commandStop();
+  // Lets a ponder search go on as the real one, without waiting for it.
+  void commandPonderHit();
   // Waits until the worker is idle and takes thinkMutex; false (nothing held) while a search
   // runs.
   bool lockWhenIdle(std::unique_lock<std::mutex>* lock);

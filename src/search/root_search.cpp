@@ -188,9 +188,8 @@ i32 RootPass(Engine* engine, i32 alpha, i32 beta, i32 n) {
     if (v > alpha) {
       root->nodeType = TTExact;
       CopyLine(&root->line, move, &first->line, v);
-      // A fail high is only a lower bound; a score inside the window is as good as the
-      // child's result it was taken from.
-      root->line.bound = v >= beta ? PVLowerBound : FlippedBound(ResultBound(first));
+      // A fail high is only a lower bound; inside the window the score is the value.
+      root->line.bound = v >= beta ? PVLowerBound : InsideWindowBound(v, first);
       CompletePvFromHash(engine);  // also ends a final line where the game is drawn
       NotifyListeners(engine, &root->line, 0);
       if (v >= beta) {
@@ -318,7 +317,7 @@ void SearchMultiPv(Engine* engine, i32 lines) {
 
       moves->scores[i] = 128 * v - i;
       if (v > threshold) {
-        i32 place = list->update(move, &first->line, v, FlippedBound(ResultBound(first)));
+        i32 place = list->update(move, &first->line, v, InsideWindowBound(v, first));
         if (place != MultiPvListFull) {
           EndLineAtGameDraw(engine->board, history, &list->entries[place]);
           if (place == 0) root->line = list->entries[0];

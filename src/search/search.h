@@ -30,6 +30,14 @@ inline u8 ResultBound(const SearchFrame* frame) {
   return frame->nodeType == TTExact ? frame->line.bound : PVExact;
 }
 
+// What a root move's score v, strictly inside the window it was searched with, says to the
+// interface: the score itself. Only a mate-band score that rests on a bound of the child's is
+// marked with that bound, since a mate distance claims to be exact and a bound of one may
+// never be reached.
+inline u8 InsideWindowBound(i32 v, const SearchFrame* child) {
+  return InMateBand(v) ? FlippedBound(ResultBound(child)) : PVExact;
+}
+
 // Score of the node from the side to move's view, 999999 when aborted. The frame's board is
 // the position, the history's top entry the move that led here, and this ply's accumulator
 // is current; board and history are as on entry afterwards.

@@ -1,8 +1,9 @@
-// UCI sessions on what the info lines say of the search: a score that is only a bound says so
-// and an exact mate is a real one, and no principal variation runs on past the end of the game
+// UCI sessions on what the info lines say of the search: a score that is only a bound says so,
+// every other is exact, and an exact mate is a real one, and no principal variation runs on past the end of the game
 // (the third occurrence of a position, or the hundredth half-move without capture or pawn move).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
@@ -107,6 +108,59 @@ TEST_F(UciPvSession, AScoreThatIsOnlyABoundSaysSoAndExactMatesAreReal) {
     }
   }
   EXPECT_GT(exactMates, 0);
+}
+
+TEST_F(UciPvSession, ScoresInsideTheWindowAndTheLastLineOfEveryDepthAreExact) {
+  // With one line only a fail high is a bound, and the search of its depth goes on to an
+  // exact line; each MultiPV line is searched until its score falls inside its own window.
+  // These lines were once marked as bounds when any result under them was one.
+  struct Case {
+    const char* fen;
+    int depth;
+    int lines;
+  } cases[] = {
+      {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 12, 1},
+      {"r1bq1rk1/ppp2ppp/2np1n2/2b1p3/2B1P3/2NP1N2/PPP2PPP/R1BQ1RK1 w - - 0 7", 9, 1},
+      {"3r1k2/4npp1/1ppr3p/p6P/P2PPPP1/1NR5/5K2/2R5 w - - 0 1", 9, 1},
+      {"1nk1r1r1/pp2n1pp/4p3/q2pPp1N/b1pP1P2/B1P2R2/2P1B1PP/R2Q2K1 w - - 0 1", 9, 1},
+      {"4b3/p3kp2/6p1/3pP2p/2pP1P2/4K1P1/P3N2P/8 w - - 0 1", 9, 1},
+      {"3rr1k1/pp3pp1/1qn2np1/8/3p4/PP1R1P2/2P1NQPP/R1B3K1 b - - 0 1", 9, 1},
+      {"r1b1k2r/ppppqppp/2n2n2/2b1p3/2B1P3/2N2N2/PPPPQPPP/R1B1K2R w KQkq - 6 6", 8, 3},
+      {"2r3k1/pppR1pp1/4p3/4P1P1/5P2/1P4K1/P1P5/8 w - - 0 1", 8, 3},
+      {"2kr1bnr/pbpq4/2n1pp2/3p3p/3P1P1B/2N2N1Q/PPP3PP/2KR1B1R w - - 0 1", 8, 3},
+      {"r1b2rk1/2q1b1pp/p2ppn2/1p6/3QP3/1BN1B3/PPP3PP/R4RK1 w - - 0 1", 8, 3},
+  };
+  start(ShippedNetworkIni());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.fen) + " depth " + std::to_string(c.depth));
+    engine->sendLine("setoption name MultiPV value " + std::to_string(c.lines));
+    engine->sendLine(std::string("position fen ") + c.fen);
+    engine->sendLine("go depth " + std::to_string(c.depth));
+    std::vector<EngineLine> seen;
+    bestMove(120000, &seen);
+    // The last line of each depth and MultiPV index.
+    std::map<std::pair<int, std::string>, std::string> last;
+    for (const EngineLine& line : seen) {
+      const std::vector<std::string> words = Words(line.text);
+      std::string depth, index, bound;
+      for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        if (words[i] == "depth") depth = words[i + 1];
+        if (words[i] == "multipv") index = words[i + 1];
+        if (words[i] == "lowerbound" || words[i] == "upperbound") bound = words[i];
+      }
+      if (words.size() < 2 || words[1] != "time") continue;
+      // Only a pass that fails high reports a line of one that failed.
+      if (c.lines == 1) {
+        EXPECT_NE(bound, "upperbound") << line.text;
+      } else {
+        EXPECT_EQ(bound, "") << line.text;
+      }
+      last[{std::atoi(depth.c_str()), index}] = line.text;
+    }
+    ASSERT_FALSE(last.empty());
+    for (const auto& [key, text] : last) EXPECT_EQ(text.find("bound"), std::string::npos) << text;
+    EXPECT_EQ(last.rbegin()->first.first, c.depth);
+  }
 }
 
 TEST_F(UciPvGameSession, NoPvRunsPastTheThirdOccurrenceOfAPosition) {

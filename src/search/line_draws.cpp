@@ -3,9 +3,16 @@
 
 #include <algorithm>
 
+#include "board/attack_map.h"
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "search/game_history.h"
+
+bool IsCheckmate(const Board* board) {
+  if (!InCheck(board)) return false;
+  Board scratch = *board;
+  return CountLegalMoves(&scratch) == 0;
+}
 
 void DrawWatch::start(const Board* board, const GameHistory* history) {
   // Positions k plies back: the history's keys, and before its first move the position that
@@ -22,7 +29,7 @@ void DrawWatch::start(const Board* board, const GameHistory* history) {
 
 bool DrawWatch::reached(const Board* board) {
   const i32 clock = static_cast<i32>(board->halfMoveClock);
-  bool drawn = clock >= FiftyMoveClock;
+  bool drawn = DrawnByFiftyMoves(board);
   i32 occurrences = 1;
   for (i32 k = 2; k <= clock && k <= count && !drawn; k += 2) {
     if (keys[count - k] == board->key) drawn = ++occurrences >= DrawingRepetitions;

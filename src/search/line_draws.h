@@ -10,6 +10,12 @@ struct GameHistory;
 
 // Half-move clock of a position drawn by the fifty-move rule.
 constexpr i32 FiftyMoveClock = 100;
+// The fifty-move rule draws a position with the clock at FiftyMoveClock or more unless the side
+// to move is checkmated there: the mate ends the game first.
+bool IsCheckmate(const Board* board);
+inline bool DrawnByFiftyMoves(const Board* board) {
+  return board->halfMoveClock >= FiftyMoveClock && !IsCheckmate(board);
+}
 // Occurrences of a position that draw the game.
 constexpr i32 DrawingRepetitions = 3;
 

@@ -10,6 +10,7 @@
 #include "eval/see.h"
 #include "search/engine.h"
 #include "search/frame_entries.h"
+#include "search/line_draws.h"
 #include "search/move_ordering.h"
 #include "search/quiescence.h"
 #include "search/time_controller.h"
@@ -107,7 +108,12 @@ i32 Search(SearchFrame* frame, i32 alpha, i32 beta, i32 depth64) {
     frame->nodeType = TTExact;
     return StaticEvaluation(frame);
   }
-  if (board->halfMoveClock > 99 || IsRepetition(frame)) {
+  if (board->halfMoveClock >= FiftyMoveClock && IsCheckmate(board)) {
+    frame->nodeType = TTFinal;
+    frame->line.flag = 1;
+    return ply - MateScore;
+  }
+  if (board->halfMoveClock >= FiftyMoveClock || IsRepetition(frame)) {
     frame->nodeType = TTExact;
     return DrawScore;
   }

@@ -10,6 +10,7 @@
 #include "config/params.h"
 #include "protocol/protocol.h"
 #include "search/engine.h"
+#include "search/line_draws.h"
 #include "search/root_search.h"
 #include "search/score.h"
 #include "search/time_controller.h"
@@ -88,7 +89,7 @@ bool Think(Engine* engine) {
     return false;
   }
   if (ownGame && RepetitionCount(engine) > 2 && protocol->sendResult(ResultRepetition)) return false;
-  if (ownGame && board->halfMoveClock > 99 && protocol->sendResult(ResultFiftyMoves)) return false;
+  if (ownGame && DrawnByFiftyMoves(board) && protocol->sendResult(ResultFiftyMoves)) return false;
 
   SearchRoot(engine);
 

@@ -1,6 +1,7 @@
-// UCI sessions on what a search reports and when: every move with the line it comes from, an
-// analysis that waits for "stop", every "go" on the interface's position (also one sent while
-// a search runs), and "go depth" alone searched to its depth.
+// UCI sessions on what a search reports and when: every move with the line it comes from (a
+// mate on the hundredth half-move among them), an analysis that waits for "stop", every "go"
+// on the interface's position (also one sent while a search runs), and "go depth" alone
+// searched to its depth.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -45,6 +46,10 @@ TEST_F(UciSearchSession, EveryMoveComesWithTheScoreItWasChosenBy) {
       {StartFen, "go wtime 100 btime 100", 1, ""},
       {StartFen, "go depth 2", 1, ""},
       {MateInOne, "go depth 3", 3, "score mate 1"},
+      // A mate on the hundredth half-move ends the game before the fifty-move rule does.
+      {"7k/8/6K1/8/8/8/8/R7 w - - 99 120", "go movetime 500", 1, "score mate 1"},
+      {"7k/8/5K2/8/8/8/8/R7 w - - 97 120", "go depth 8", 1, "score mate 2"},
+      {"7k/8/5K2/8/8/8/8/R7 w - - 97 120", "go depth 6", 2, "score mate 2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.fen) + " " + c.go);

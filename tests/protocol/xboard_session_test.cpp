@@ -289,6 +289,9 @@ TEST_F(XBoardSession, GamesEndInMateStalemateOrAClaimWithTheirResultLines) {
       {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "", "1-0 {White mates}", false},
       {StartFen, "b1c3 b8c6 g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8", "1/2-1/2 {Draw by repetition}", false},
       {"k7/8/8/8/8/8/8/KR6 w - - 100 80", "", "1/2-1/2 {Draw by 50-moves-rule}", false},
+      // A mate on the hundredth half-move comes before the fifty-move rule.
+      {"7k/8/6K1/8/8/8/8/R7 w - - 99 120", "", "1-0 {White mates}", true},
+      {"7k/8/6K1/8/8/8/8/R7 w - - 99 120", "a1a8", "1-0 {White mates}", false},
   };
   send("sd 3");
   for (const Case& c : cases) {

@@ -76,6 +76,8 @@ TEST_F(LineDrawsTest, EndsAtTheFirstDrawnPositionOnly) {
       {"a line that ends on half-move 100", Rook(98), "", "a1a2 e6d6", "a1a2 e6d6",
        true},
       {"half-move 99 is no draw", Rook(97), "", "a1a2 e6d6", "a1a2 e6d6", false},
+      {"a mate on half-move 100 is no draw", "7k/8/6K1/8/8/8/8/R7 w - - 99 120", "", "a1a8",
+       "a1a8", false},
       {"a capture starts the count again", "8/8/4k3/8/8/4K3/3p4/R7 w - - 98 80", "",
        "e3d2 e6d6 a1a2 d6e6", "e3d2 e6d6 a1a2 d6e6", false},
       {"an illegal move ends the line", StartFen, "", "e2e4 e2e4 e7e5", "e2e4", false},

@@ -74,6 +74,12 @@ TEST_F(SearchTest, FiftyMoveRuleBelowRootIsDraw) {
   SetPosition("4k3/8/8/3p4/8/2N5/8/4K3 w - - 99 80");
   EXPECT_EQ(SearchAfter("e1e2", 3), DrawScore);   // the clock reaches 100
   EXPECT_NE(SearchAfter("c3d5", 3), DrawScore);   // a capture resets it
+  // A mate on the hundredth half-move ends the game before the rule draws it; a check that
+  // leaves a move does not.
+  SetPosition("7k/8/6K1/8/8/8/8/R7 w - - 99 120");
+  EXPECT_EQ(SearchAfter("a1a8", 3), 1 - MateScore);
+  EXPECT_EQ(engine->frames[1].nodeType, 4);
+  EXPECT_EQ(SearchAfter("a1h1", 3), DrawScore);
 }
 
 TEST_F(SearchTest, MateAndStalemateBelowRoot) {

@@ -54,12 +54,10 @@ IntParam::IntParam(const char* name, std::atomic<i32>* variable, i32 minimum, i3
   value = variable;
 }
 
-i32 IntParam::valueOf(const std::string& text) const {
+void IntParam::set(const std::string& text) {
   long given = std::strtol(text.c_str(), nullptr, 10);
-  return static_cast<i32>(std::clamp<long>(given, minimum, maximum));
+  variable()->store(static_cast<i32>(std::clamp<long>(given, minimum, maximum)));
 }
-
-void IntParam::set(const std::string& text) { variable()->store(valueOf(text)); }
 
 std::string IntParam::toString() const {
   char buffer[16];

@@ -34,7 +34,6 @@ class IntParam : public ParamRef {
   IntParam(const char* name, std::atomic<i32>* variable, i32 minimum, i32 maximum);
   std::atomic<i32>* variable() const { return static_cast<std::atomic<i32>*>(value); }
   // strtol in base 10 (no digits gives 0), held to minimum..maximum.
-  i32 valueOf(const std::string& text) const;
   void set(const std::string& text) override;
   std::string toString() const override;
   bool isInt() const override { return true; }
